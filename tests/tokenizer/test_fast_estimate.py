@@ -86,8 +86,17 @@ def test_examples(text, expected):
 def test_matches_the_reference_on_random_text():
     rng = random.Random(7)
     alphabet = list("abcXYZ019 ,.;!?'\"-_()[]{}é日😀") + WHITE_SPACE + ["\u200b", "\u00a0a"]
-    texts = ["".join(rng.choice(alphabet) for _ in range(rng.randrange(0, 80))) for _ in range(3000)]
+    # Lengths well past the 64-byte blocks of the fast path.
+    texts = ["".join(rng.choice(alphabet) for _ in range(rng.randrange(0, 400))) for _ in range(3000)]
     assert [pn.count_tokens_fast(t) for t in texts] == [reference(t) for t in texts]
+
+
+@pytest.mark.parametrize("separator", ["\u3000", "\u00a0", "\u2028", " ", "\u2010", ".", "é"])
+def test_characters_straddling_block_boundaries(separator):
+    for offset in range(56, 72):
+        for word in ("x", "x" * 70, "é" * 3):
+            text = "a" * offset + separator + word + separator + "b" * offset
+            assert pn.count_tokens_fast(text) == reference(text), (offset, word)
 
 
 def test_huge_word_does_not_overflow():
