@@ -104,3 +104,27 @@ def test_pool_keeps_order_and_honours_the_thread_override():
 
 def test_released_lock_call():
     assert t.sum_released([1.0, 2.5]) == 3.5
+
+
+def test_first_use_from_many_threads_creates_one_class():
+    # InternalPanic is created on first need; threads racing to raise the
+    # first one must all see the same class (and must not deadlock).
+    code = """
+import threading, _pelrin_frame_test as t
+seen, barrier = [], threading.Barrier(8)
+def run():
+    barrier.wait()
+    for _ in range(50):
+        try:
+            t.panic_now("x")
+        except BaseException as e:
+            seen.append(type(e))
+threads = [threading.Thread(target=run) for _ in range(8)]
+for th in threads: th.start()
+for th in threads: th.join()
+assert len(seen) == 400 and len(set(seen)) == 1, set(seen)
+print("ok")
+"""
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True, timeout=60)
+    assert out.stdout.strip() == "ok", out.stderr
