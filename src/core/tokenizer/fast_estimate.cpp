@@ -5,6 +5,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <cstddef>
 
 #include "core/base/unicode.h"
@@ -82,7 +83,8 @@ struct Estimate {
 };
 
 // Scalar scan of text[i, n), continuing `st`.
-void scan_scalar(std::string_view text, std::size_t i, Estimate& st) {
+// The portable path, for builds without SSE2.
+[[maybe_unused]] void scan_scalar(std::string_view text, std::size_t i, Estimate& st) {
   const std::size_t n = text.size();
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   while (i < n) {
@@ -187,9 +189,21 @@ __attribute__((target_clones("popcnt", "default"))) std::size_t scan_blocks(std:
   return i + static_cast<std::size_t>(std::popcount(carried_space));
 }
 
+// The last partial block, scanned as a whole block padded with spaces
+// (white space adds nothing and closes a word in progress).
+void scan_tail(std::string_view text, std::size_t from, Estimate& st) {
+  if (from >= text.size()) return;
+  char block[64];
+  const std::size_t n = text.size() - from;
+  std::memcpy(block, text.data() + from, n);
+  std::memset(block + n, ' ', sizeof block - n);
+  scan_blocks(std::string_view(block, sizeof block), st);
+}
+
 #else
 
 std::size_t scan_blocks(std::string_view, Estimate&) { return 0; }
+void scan_tail(std::string_view text, std::size_t from, Estimate& st) { scan_scalar(text, from, st); }
 
 #endif
 
@@ -199,7 +213,7 @@ std::uint64_t count_tokens_fast(std::string_view text) noexcept {
   if (text.empty()) return 0;
   Estimate st;
   const std::size_t tail = scan_blocks(text, st);
-  scan_scalar(text, tail, st);
+  scan_tail(text, tail, st);
   if (st.open) st.close();
   if (!st.any_word) return 1;
   const double rounded = std::round(st.total);  // halves away from zero
