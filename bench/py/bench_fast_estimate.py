@@ -62,12 +62,20 @@ def call_overhead():
                 call()
         return run
 
-    ours_pos = common.best_of(loop(lambda: f(s)), repeat=7) / n
-    ours_kw = common.best_of(loop(lambda: f(text=s)), repeat=7) / n
-    startswith = common.best_of(loop(lambda: s.startswith("h")), repeat=7) / n
-    from_bytes_pos = common.best_of(loop(lambda: g(b, "little")), repeat=7) / n
-    from_bytes_kw = common.best_of(loop(lambda: g(b, byteorder="little")), repeat=7) / n
-    empty = common.best_of(loop(lambda: None), repeat=7) / n
+    ours_pos, ours_kw, startswith, from_bytes_pos, from_bytes_kw, empty = [
+        t / n
+        for t in common.interleaved(
+            [
+                loop(lambda: f(s)),
+                loop(lambda: f(text=s)),
+                loop(lambda: s.startswith("h")),
+                loop(lambda: g(b, "little")),
+                loop(lambda: g(b, byteorder="little")),
+                loop(lambda: None),
+            ],
+            repeat=15,
+        )
+    ]
     print("\n## Call overhead (ns per call, loop and lambda cost subtracted)")
     rows = [
         ("count_tokens_fast('hi')", ours_pos),
@@ -91,8 +99,7 @@ def throughput():
         sample = text[:200_000]
         assert pn.count_tokens_fast(sample) == python_estimate(sample)
         pn.count_tokens_fast(text)  # the str caches its UTF-8 form on first use
-        ours = common.best_of(lambda: pn.count_tokens_fast(text), repeat=7)
-        floor = common.best_of(lambda: data.count(b" "), repeat=7)
+        ours, floor = common.interleaved([lambda: pn.count_tokens_fast(text), lambda: data.count(b" ")], repeat=9)
         py = common.best_of(lambda: python_estimate(sample), repeat=2) * (len(text) / len(sample))
         mb = len(data) / 1e6
         print(f"{name}: {mb:.1f} MB UTF-8")
@@ -106,8 +113,8 @@ def batch():
     texts = [common.english_prose(40 + i % 200, seed=i) for i in range(100_000)]
     singles = [pn.count_tokens_fast(t) for t in texts]
     assert pn.count_tokens_fast_batch(texts) == singles
-    loop = common.best_of(lambda: [pn.count_tokens_fast(t) for t in texts], repeat=5)
-    par = common.best_of(lambda: pn.count_tokens_fast_batch(texts), repeat=5)
+    loop, par = common.interleaved([lambda: [pn.count_tokens_fast(t) for t in texts],
+                                    lambda: pn.count_tokens_fast_batch(texts)], repeat=7)
     code = ("import sys; sys.path.insert(0, %r); import common, pelrin_native as pn;"
             "texts = [common.english_prose(40 + i %% 200, seed=i) for i in range(100_000)];"
             "print(common.best_of(lambda: pn.count_tokens_fast_batch(texts), repeat=5))") % os.path.dirname(__file__)

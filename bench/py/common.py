@@ -18,6 +18,19 @@ def best_of(fn, repeat=5, number=1):
     return best
 
 
+def interleaved(fns, repeat=7, number=1):
+    """Best time per call of each function, timed in alternation so that a
+    change of machine load hits every candidate alike."""
+    best = [float("inf")] * len(fns)
+    for _ in range(repeat):
+        for k, fn in enumerate(fns):
+            start = time.perf_counter()
+            for _ in range(number):
+                fn()
+            best[k] = min(best[k], (time.perf_counter() - start) / number)
+    return best
+
+
 def machine():
     cpu = platform.processor() or platform.machine()
     try:

@@ -128,3 +128,20 @@ print("ok")
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
     out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True, timeout=60)
     assert out.stdout.strip() == "ok", out.stderr
+
+
+def test_pool_works_in_a_forked_child():
+    # Agents fork worker processes after the pool exists; the child must not hang.
+    code = """
+import os, warnings
+warnings.simplefilter("ignore", DeprecationWarning)
+import _pelrin_frame_test as t
+assert t.pool_squares(100000)[-1] == 99999 ** 2
+pid = os.fork()
+if pid == 0:
+    os._exit(0 if t.pool_squares(100000)[-1] == 99999 ** 2 else 3)
+print(os.waitpid(pid, 0)[1])
+"""
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True, timeout=60)
+    assert out.stdout.strip() == "0", out.stderr

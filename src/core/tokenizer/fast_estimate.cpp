@@ -83,8 +83,8 @@ struct Estimate {
 };
 
 // Scalar scan of text[i, n), continuing `st`.
-// The portable path, for builds without SSE2.
-[[maybe_unused]] void scan_scalar(std::string_view text, std::size_t i, Estimate& st) {
+// The portable path, and the one for short tails.
+void scan_scalar(std::string_view text, std::size_t i, Estimate& st) {
   const std::size_t n = text.size();
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   while (i < n) {
@@ -189,12 +189,20 @@ __attribute__((target_clones("popcnt", "default"))) std::size_t scan_blocks(std:
   return i + static_cast<std::size_t>(std::popcount(carried_space));
 }
 
+// Below this many bytes a plain walk beats copying and classifying a block
+// (short texts such as chat messages are common).
+constexpr std::size_t kShortTailBytes = 24;
+
 // The last partial block, scanned as a whole block padded with spaces
 // (white space adds nothing and closes a word in progress).
 void scan_tail(std::string_view text, std::size_t from, Estimate& st) {
   if (from >= text.size()) return;
-  char block[64];
   const std::size_t n = text.size() - from;
+  if (n < kShortTailBytes) {
+    scan_scalar(text, from, st);
+    return;
+  }
+  char block[64];
   std::memcpy(block, text.data() + from, n);
   std::memset(block + n, ' ', sizeof block - n);
   scan_blocks(std::string_view(block, sizeof block), st);
