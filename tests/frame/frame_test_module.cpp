@@ -177,6 +177,9 @@ SIG(echo_optional_list, kValue, "")
 constexpr Param kDefaults[] = {{"a"}, {"b", 1}, {"c", "x'y"}, {"d", kNoneDefault}, {"e", true}, {"f", 0.5}};
 SIG(defaults, kDefaults, "Parameters with every kind of default.")
 constexpr Param kThree[] = {{"a"}, {"b"}, {"c"}};
+constexpr Param kShown[] = {{"value", "{}", ShownAs{"..."}}};
+std::string_view shown_default(std::string_view v) { return v; }
+SIG(shown_default, kShown, "")
 SIG(three, kThree, "")
 SIG(no_arguments, std::span<const Param>{}, "Takes nothing.")
 constexpr Param kMessage[] = {{"message"}};
@@ -230,6 +233,9 @@ const ClassSpec kSealedSpec{"Sealed", "Made only by make_sealed.", nullptr, null
                             &dealloc_object<Sealed>, {}, kSealedProperties, {}};
 
 const EnumMember kColors[] = {{"Red", "red", 0}, {"Green", "green", 1}, {"Blue", "blue", 2}};
+const char* color_text(const EnumValue& v) { return v.member->text; }
+constexpr Signature kColorText{"text", "Color", {}, "The member's text."};
+const MethodDef kColorMethods[] = {method<&color_text, kColorText>()};
 
 const FunctionDef kFunctions[] = {
     function<&echo_str, k_echo_str>(),
@@ -255,6 +261,7 @@ const FunctionDef kFunctions[] = {
     function<&echo_optional_list, k_echo_optional_list>(),
     function<&defaults, k_defaults>(),
     function<&three, k_three>(),
+    function<&shown_default, k_shown_default>(),
     noargs_function<&no_arguments, k_no_arguments>(),
     function<&panic_now, k_panic_now>(),
     function<&throw_unknown, k_throw_unknown>(),
@@ -306,7 +313,7 @@ ClassDef& ClassOf<frame_test::Sealed>::def() {
   return d;
 }
 EnumDef& EnumOf<frame_test::Color>::def() {
-  static EnumDef d("Color", "A test enumeration.", frame_test::kColors);
+  static EnumDef d("Color", "A test enumeration.", frame_test::kColors, frame_test::kColorMethods);
   return d;
 }
 }  // namespace pelrin::py

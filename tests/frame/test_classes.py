@@ -82,6 +82,15 @@ def test_enumeration():
     assert red == red and red != green and red == 0 and 1 == green and red != 1
     assert (red == "red") is False and (red != "red") is True
     assert t.color_value(t.Color.Blue) == 2
+    assert t.Color.Blue.text() == "blue" and t.Color.text.__text_signature__ == "($self)"
+
+    class Two:
+        def __index__(self):
+            return 2
+
+    assert t.Color.Blue == Two() and t.Color.Red != Two()
+    assert (t.Color.Red == 2**70) is False and (t.Color.Red != 2**70) is True
+    assert (t.Color.Red == 0.0) is False  # a float is not an integer
     with pytest.raises(TypeError):
         red < green  # noqa: B015
     with pytest.raises(TypeError, match="unhashable"):

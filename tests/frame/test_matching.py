@@ -55,6 +55,9 @@ def test_defaults_go_through_the_same_converter():
     assert t.defaults(0) == t.defaults(0, 1)
     assert t.defaults.__text_signature__ == "(a, b=1, c='x\\'y', d=None, e=True, f=0.5)"
     assert t.no_arguments.__text_signature__ == "()"
+    # A default may be shown in a documented form; its value is still used.
+    assert t.shown_default.__text_signature__ == "(value=...)"
+    assert t.shown_default() == "{}"
     assert t.no_arguments() == "ok"
 
 
