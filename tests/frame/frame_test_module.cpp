@@ -135,6 +135,7 @@ double sum_released(const std::vector<float>& v) {
 // ---- classes ----
 
 Counter counter_new(std::uint64_t start) { return Counter{start, ""}; }
+std::string counter_repr(const Counter& c) { return "Counter(" + std::to_string(c.count) + ")"; }
 std::uint64_t counter_add(Counter& c, std::uint64_t amount) { return c.count += amount; }
 std::uint64_t counter_get(const Counter& c) { return c.count; }
 void counter_merge(Counter& c, const Counter& other) { c.count += other.count; }
@@ -224,9 +225,10 @@ const PropertyDef kCounterProperties[] = {
     read_only<&Counter::count>("count", "The count."),
     read_write<&Counter::label, &Counter::label>("label", "A writable label."),
 };
+const PyType_Slot kCounterSlots[] = {{Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&counter_repr>)}};
 const ClassSpec kCounterSpec{"Counter", "A counter with a label.", &kCounterNew,
                              &constructor_entry<&counter_new, kCounterNew>, sizeof(Object<Counter>),
-                             &dealloc_object<Counter>, kCounterMethods, kCounterProperties, {}};
+                             &dealloc_object<Counter>, kCounterMethods, kCounterProperties, kCounterSlots};
 
 const PropertyDef kSealedProperties[] = {read_only<&Sealed::tag>("tag")};
 const ClassSpec kSealedSpec{"Sealed", "Made only by make_sealed.", nullptr, nullptr, sizeof(Object<Sealed>),

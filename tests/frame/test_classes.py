@@ -10,6 +10,7 @@ def test_class_names_and_instantiation():
         assert cls.__module__ == "builtins"
         assert cls.__qualname__ == cls.__name__
     assert isinstance(t.Counter(), t.Counter)
+    assert repr(t.Counter(4)) == "Counter(4)"
     with pytest.raises(TypeError, match="cannot create 'builtins.Sealed' instances"):
         t.Sealed()
     with pytest.raises(TypeError, match="cannot create"):
