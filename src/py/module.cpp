@@ -2,6 +2,7 @@
 #include "py/python.h"
 
 #include "py/frame/registry.h"
+#include "py/protocol.h"
 #include "py/tokenizer.h"
 
 namespace pelrin::py {
@@ -14,6 +15,13 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    class_row("Role", &role_type),
+    class_row("ToolCall", &tool_call_type),
+    class_row("Usage", &usage_type),
+    class_row("Message", &message_type),
+    class_row("StreamChunk", &stream_chunk_type),
+    function_row(kEchoMessage),
+    function_row(kEchoStreamChunk),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };
