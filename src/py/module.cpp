@@ -1,7 +1,9 @@
 // The pelrin_native module: its definition, exec step and registration table.
 #include "py/python.h"
 
+#include "py/arg_normalizer.h"
 #include "py/frame/registry.h"
+#include "py/json_repair.h"
 #include "py/protocol.h"
 #include "py/tokenizer.h"
 
@@ -22,6 +24,15 @@ const Row kRows[] = {
     class_row("StreamChunk", &stream_chunk_type),
     function_row(kEchoMessage),
     function_row(kEchoStreamChunk),
+    function_row(kRepairJson),
+    function_row(kExtractJsonObjects),
+    function_row(kCoerceStringType),
+    function_row(kBatchCoerceStringTypes),
+    function_row(kNormalizeJsonString),
+    function_row(kBatchNormalizeJsonStrings),
+    function_row(kRepairQuotes),
+    function_row(kIsValidJson),
+    function_row(kGetJsonType),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };
