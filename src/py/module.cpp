@@ -6,6 +6,7 @@
 #include "py/json_repair.h"
 #include "py/protocol.h"
 #include "py/tokenizer.h"
+#include "py/trace_scanner.h"
 
 namespace pelrin::py {
 namespace {
@@ -35,6 +36,9 @@ const Row kRows[] = {
     function_row(kGetJsonType),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
+    class_row("SessionStats", &session_stats_type),
+    function_row(kScanUsageFile),
+    function_row(kScanUsageFiles),
 };
 
 int exec_module(PyObject* module) { return register_rows(module, kRows); }

@@ -518,7 +518,84 @@ void write_integer(Int v, std::string& out) {
   out.append(buf, res.ptr);
 }
 
+bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+std::size_t skip_ws_at(std::string_view s, std::size_t i) {
+  while (i < s.size() && is_ws(s[i])) ++i;
+  return i;
+}
+
+// One past the end of the valid string literal starting at s[i].
+std::size_t skip_string(std::string_view s, std::size_t i) {
+  ++i;
+  while (i < s.size() && s[i] != '"') i += s[i] == '\\' ? 2 : 1;
+  return std::min(i + 1, s.size());
+}
+
+// One past the end of the valid value starting at s[i].
+std::size_t skip_value(std::string_view s, std::size_t i) {
+  if (i >= s.size()) return i;
+  const char c = s[i];
+  if (c == '"') return skip_string(s, i);
+  if (c == '{' || c == '[') {
+    std::size_t depth = 0;
+    while (i < s.size()) {
+      const char d = s[i];
+      if (d == '"') {
+        i = skip_string(s, i);
+        continue;
+      }
+      if (d == '{' || d == '[') {
+        ++depth;
+      } else if (d == '}' || d == ']') {
+        if (--depth == 0) return i + 1;
+      }
+      ++i;
+    }
+    return i;
+  }
+  while (i < s.size() && s[i] != ',' && s[i] != '}' && s[i] != ']' && !is_ws(s[i])) ++i;
+  return i;
+}
+
 }  // namespace
+
+std::string decode_string(std::string_view raw_literal) {
+  if (raw_literal.size() >= 2 && raw_literal.find('\\') == std::string_view::npos) {
+    return std::string(raw_literal.substr(1, raw_literal.size() - 2));
+  }
+  ParseResult r = parse(raw_literal);
+  return r.ok && r.value.kind() == Kind::kString ? r.value.as_string() : std::string();
+}
+
+void for_each_member(std::string_view s, void (*fn)(void* ctx, std::string_view key, std::string_view raw_value),
+                     void* ctx) {
+  std::size_t i = skip_ws_at(s, 0);
+  if (i >= s.size() || s[i] != '{') return;
+  ++i;
+  std::string decoded;
+  for (;;) {
+    i = skip_ws_at(s, i);
+    if (i >= s.size() || s[i] != '"') return;
+    const std::size_t key_end = skip_string(s, i);
+    const std::string_view raw_key = s.substr(i, key_end - i);
+    std::string_view key;
+    if (raw_key.find('\\') == std::string_view::npos) {
+      key = raw_key.substr(1, raw_key.size() >= 2 ? raw_key.size() - 2 : 0);
+    } else {
+      decoded = decode_string(raw_key);
+      key = decoded;
+    }
+    i = skip_ws_at(s, key_end);
+    if (i >= s.size() || s[i] != ':') return;
+    i = skip_ws_at(s, i + 1);
+    const std::size_t value_end = skip_value(s, i);
+    fn(ctx, key, s.substr(i, value_end - i));
+    i = skip_ws_at(s, value_end);
+    if (i >= s.size() || s[i] != ',') return;
+    ++i;
+  }
+}
 
 ShortestDigits shortest_digits(double value) {
   ShortestDigits out;

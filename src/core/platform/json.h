@@ -126,6 +126,18 @@ ValidateResult validate(std::string_view text);
 // Whether validate(text) accepts the document.
 inline bool is_valid(std::string_view text) { return validate(text).ok; }
 
+// Walks the members of an object document that validate() accepted (the
+// text must be such a document): calls fn(ctx, key, raw_value) for each
+// member in document order, with the key decoded and the raw text of the
+// value (a string value still quoted and escaped). Later members with the
+// same key come later, so a caller that keeps the last one sees what
+// parse() would keep.
+void for_each_member(std::string_view object_text,
+                     void (*fn)(void* ctx, std::string_view key, std::string_view raw_value), void* ctx);
+
+// The text of a string literal that validate() accepted (quotes included).
+std::string decode_string(std::string_view raw_literal);
+
 // Compact JSON: no whitespace, object keys in their stored (sorted) order,
 // minimal string escaping (\" \\ \b \t \n \f \r, other bytes below 0x20 as
 // \u00xx, everything else as it is), integers as integers and floats in
