@@ -6,14 +6,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
 #include "core/base/utf8.h"
 
 namespace pelrin::json {
-
-Value::Value(Object o) : v_(std::move(o)) {}
 
 const Value* Value::find(std::string_view key) const {
   const auto* members = std::get_if<Object>(&v_);
@@ -105,6 +104,29 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
 }
 
 struct NoValue {};
+
+// Sorts members by key bytes; of equal keys the last one read stays.
+// Objects usually arrive sorted, or small.
+void sort_members(Object& members) {
+  const auto less = [](const Member& a, const Member& b) { return a.key < b.key; };
+  bool ordered = true;
+  for (std::size_t k = 1; k < members.size() && ordered; ++k) ordered = members[k - 1].key < members[k].key;
+  if (ordered) return;
+  if (members.size() <= 16) {
+    for (std::size_t k = 1; k < members.size(); ++k) {
+      for (std::size_t j = k; j > 0 && less(members[j], members[j - 1]); --j) std::swap(members[j], members[j - 1]);
+    }
+  } else {
+    std::stable_sort(members.begin(), members.end(), less);
+  }
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < members.size(); ++r) {
+    if (r + 1 < members.size() && members[r + 1].key == members[r].key) continue;
+    if (w != r) members[w] = std::move(members[r]);
+    ++w;
+  }
+  members.resize(w);
+}
 
 // One reader for both modes: Build makes the tree, otherwise the document is
 // only checked. Positions follow one rule: an error raised after consuming
@@ -242,10 +264,15 @@ class Reader {
       } else {
         return peek_error(ErrorCode::kExpectedListCommaOrEnd);
       }
-      Out item{};
       Kind kind{};
-      if (!value(item, kind)) return false;
-      if constexpr (Build) items.push_back(std::move(item));
+      if constexpr (Build) {
+        // Parsed in place: nested values go to other vectors, so the
+        // reference stays valid.
+        if (!value(items.emplace_back(), kind)) return false;
+      } else {
+        NoValue none;
+        if (!value(none, kind)) return false;
+      }
     }
     if constexpr (Build) out = Value(std::move(items));
     return true;
@@ -274,28 +301,27 @@ class Reader {
         return peek_error(ErrorCode::kExpectedObjectCommaOrEnd);
       }
       ++i_;  // the key's opening quote
-      [[maybe_unused]] std::string key;
-      if (!string(Build ? &key : nullptr)) return false;
+      [[maybe_unused]] Member* member = nullptr;
+      if constexpr (Build) {
+        member = &members.emplace_back();
+        if (!string(&member->key)) return false;
+      } else {
+        if (!string(nullptr)) return false;
+      }
       const int colon = skip_ws();
       if (colon < 0) return peek_error(ErrorCode::kEofWhileParsingObject);
       if (colon != ':') return peek_error(ErrorCode::kExpectedColon);
       ++i_;
-      Out item{};
       Kind kind{};
-      if (!value(item, kind)) return false;
-      if constexpr (Build) members.push_back(Member{std::move(key), std::move(item)});
+      if constexpr (Build) {
+        if (!value(member->value, kind)) return false;
+      } else {
+        NoValue none;
+        if (!value(none, kind)) return false;
+      }
     }
     if constexpr (Build) {
-      // Sorted by key bytes; of equal keys the last one read stays.
-      std::stable_sort(members.begin(), members.end(),
-                       [](const Member& a, const Member& b) { return a.key < b.key; });
-      std::size_t w = 0;
-      for (std::size_t r = 0; r < members.size(); ++r) {
-        if (r + 1 < members.size() && members[r + 1].key == members[r].key) continue;
-        if (w != r) members[w] = std::move(members[r]);
-        ++w;
-      }
-      members.resize(w);
+      sort_members(members);
       out = Value(std::move(members));
     }
     return true;
@@ -307,6 +333,19 @@ class Reader {
     std::size_t start = i_;
     bool bad_utf8 = false;
     for (;;) {
+      // Eight bytes at a time while none is a quote, a backslash, a
+      // control character or non-ASCII.
+      while (n_ - i_ >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s_ + i_, 8);
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+        const std::uint64_t quote = w ^ (kOnes * '"');
+        const std::uint64_t slash = w ^ (kOnes * '\\');
+        const std::uint64_t special = ((quote - kOnes) & ~quote) | ((slash - kOnes) & ~slash) | (w - kOnes * 0x20) | w;
+        if ((special & kHigh) != 0) break;
+        i_ += 8;
+      }
       while (i_ < n_ && kPlain[static_cast<unsigned char>(s_[i_])]) ++i_;
       if (i_ >= n_) return error(ErrorCode::kEofWhileParsingString);
       const auto c = static_cast<unsigned char>(s_[i_]);

@@ -65,13 +65,14 @@ using Object = std::vector<Member>;
 
 class Value {
  public:
-  Value() = default;
-  explicit Value(bool b) : v_(b) {}
-  explicit Value(std::int64_t i) : v_(i) {}
-  explicit Value(std::uint64_t u) : v_(u) {}
-  explicit Value(double d) : v_(d) {}
-  explicit Value(std::string s) : v_(std::move(s)) {}
-  explicit Value(Array a) : v_(std::move(a)) {}
+  // Defined below, once Member is complete.
+  Value();
+  explicit Value(bool b);
+  explicit Value(std::int64_t i);
+  explicit Value(std::uint64_t u);
+  explicit Value(double d);
+  explicit Value(std::string s);
+  explicit Value(Array a);
   explicit Value(Object o);
 
   Kind kind() const noexcept { return static_cast<Kind>(v_.index()); }
@@ -97,6 +98,15 @@ struct Member {
   Value value;
   friend bool operator==(const Member& a, const Member& b) = default;
 };
+
+inline Value::Value() = default;
+inline Value::Value(bool b) : v_(b) {}
+inline Value::Value(std::int64_t i) : v_(i) {}
+inline Value::Value(std::uint64_t u) : v_(u) {}
+inline Value::Value(double d) : v_(d) {}
+inline Value::Value(std::string s) : v_(std::move(s)) {}
+inline Value::Value(Array a) : v_(std::move(a)) {}
+inline Value::Value(Object o) : v_(std::move(o)) {}
 
 // Deepest nesting of arrays and objects a document may have.
 inline constexpr int kMaxDepth = 127;
