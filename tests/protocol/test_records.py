@@ -316,3 +316,28 @@ def test_class_docs_and_signatures():
     assert Role.__doc__ == "Sender role for a chat message (mirrors ``pelrin_protocol::Role``)."
     assert pn.echo_message.__doc__.splitlines()[0] == "Echo a Message back unchanged"
     assert pn.echo_stream_chunk.__doc__ == "Echo a StreamChunk back unchanged."
+
+
+def test_no_leaks_on_repeated_use():
+    import sys
+
+    def work():
+        t = ToolCall("c", "n", '{"a": [1, 2.5, "x"]}')
+        m = Message(Role.Assistant, "hi", [t, t], "c")
+        _ = (t.arguments, repr(t), repr(m), m.tool_calls, m.role, Role.User.as_str())
+        _ = pn.echo_stream_chunk(StreamChunk("x", [t], True, Usage(1, 2, 3))).usage
+        try:
+            ToolCall("c", "n", "[1,]")
+        except ValueError:
+            pass
+        try:
+            Message(Role.User, tool_calls=[1])
+        except TypeError:
+            pass
+
+    for _ in range(1000):
+        work()
+    before = sys.getallocatedblocks()
+    for _ in range(10_000):
+        work()
+    assert sys.getallocatedblocks() - before < 100
