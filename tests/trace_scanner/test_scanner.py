@@ -157,3 +157,30 @@ def test_long_lines_across_buffers(write):
     for name in ("long.jsonl", "long.jsonl.gz"):
         assert summary(pn.scan_usage_file(write(name, lines, newline="\r\n"))) == [
             ("long", "default", 3, 0, 0, 1.0)]
+
+
+def test_paths_that_are_not_plain_files(write):
+    good = write("g.jsonl", calls("g", 2))
+    assert pn.scan_usage_file(good + "\0ignored") == []
+    assert pn.scan_usage_file("/dev/zero") == []
+    assert pn.scan_usage_file("/dev/null") == []
+    fifo = good + ".fifo"
+    os.mkfifo(fifo)
+    assert pn.scan_usage_file(fifo) == []
+
+
+def test_endless_line_is_dropped_without_holding_it(tmp_path):
+    import resource
+
+    path = tmp_path / "bomb.jsonl.gz"
+    zeros = b"\0" * (1 << 20)
+    with gzip.open(path, "wb", compresslevel=1) as f:
+        f.write(("\n".join(calls("a", 2)) + "\n").encode())
+        for _ in range(300):
+            f.write(zeros)
+        f.write(("\n" + "\n".join(calls("b", 2))).encode())
+    before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    stats = pn.scan_usage_file(str(path))
+    grown_mb = (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) / 1024
+    assert summary(stats) == [("a", "default", 2, 0, 0, 1.0), ("b", "default", 2, 0, 0, 1.0)]
+    assert grown_mb < 200

@@ -2,6 +2,7 @@
 #include "core/platform/gzip_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -30,8 +31,17 @@ FileReader::~FileReader() {
 }
 
 bool FileReader::open(const std::string& path, bool gzip) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (path.find('\0') != std::string::npos) return false;
+  // Non-blocking so that a FIFO cannot stall the open; only regular files
+  // are read (a device such as /dev/zero would never end).
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return false;
+  struct stat info;
+  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd_);
+    fd_ = -1;
+    return false;
+  }
   gzip_ = gzip;
   if (gzip_) {
     inflater_ = new Inflater();

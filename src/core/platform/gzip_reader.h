@@ -20,8 +20,9 @@ class FileReader {
   FileReader& operator=(const FileReader&) = delete;
   ~FileReader();
 
-  // Opens `path` for reading; false when it cannot be opened. A directory
-  // opens but fails on every read.
+  // Opens the regular file at `path` for reading; false when it cannot be
+  // opened or is not a regular file (a directory, device, FIFO or socket),
+  // or when the path holds a NUL byte.
   bool open(const std::string& path, bool gzip);
 
   // The next bytes, replacing `out`: kData with at least one byte, kEnd when

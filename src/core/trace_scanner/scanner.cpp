@@ -17,6 +17,10 @@ namespace {
 // Consecutive failed reads after which a file is given up.
 constexpr int kMaxReadFailures = 3;
 
+// Longest line kept for parsing; longer ones are dropped as they stream by,
+// so a file without line feeds (or a gzip bomb) cannot exhaust memory.
+constexpr std::size_t kMaxLineBytes = std::size_t{64} << 20;
+
 bool valid_utf8(std::string_view s) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const std::size_t n = s.size();
@@ -110,24 +114,28 @@ class LineSplitter {
     while (start < n) {
       const void* hit = std::memchr(data + start, '\n', n - start);
       if (hit == nullptr) {
-        carry_.append(data + start, n - start);
+        keep(data + start, n - start);
         return;
       }
       const auto end = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-      if (carry_.empty()) {
+      if (overlong_) {
+        overlong_ = false;
+      } else if (carry_.empty() && end - start <= kMaxLineBytes) {
         line(std::string_view(data + start, end - start));
       } else {
-        carry_.append(data + start, end - start);
-        line(carry_);
-        carry_.clear();
+        keep(data + start, end - start);
+        if (!overlong_) line(carry_);
+        overlong_ = false;
       }
+      carry_.clear();
       start = end + 1;
     }
   }
 
   void finish() {
-    if (!carry_.empty()) process_line(carry_, sessions_);
+    if (!carry_.empty() && !overlong_) process_line(carry_, sessions_);
     carry_.clear();
+    overlong_ = false;
   }
 
  private:
@@ -136,8 +144,21 @@ class LineSplitter {
     process_line(text, sessions_);
   }
 
+  // Adds bytes to the pending line, or drops the line once it is too long.
+  void keep(const char* data, std::size_t n) {
+    if (overlong_) return;
+    if (carry_.size() + n > kMaxLineBytes) {
+      overlong_ = true;
+      carry_.clear();
+      carry_.shrink_to_fit();
+      return;
+    }
+    carry_.append(data, n);
+  }
+
   SessionMap& sessions_;
   std::string carry_;
+  bool overlong_ = false;  // the current line is being dropped
 };
 
 }  // namespace

@@ -38,9 +38,10 @@ struct SessionStats {
 void process_line(std::string_view line, SessionMap& sessions);
 
 // Feeds every line of the file at `path` to process_line: split at "\n",
-// one "\r" before it removed, a last line without "\n" included. A path
-// ending in ".gz" is read through gzip. A path that cannot be examined or
-// opened is skipped; a read that keeps failing (a directory, an I/O error,
+// one "\r" before it removed, a last line without "\n" included, lines
+// over 64 MiB skipped. A path ending in ".gz" is read through gzip. A path
+// that cannot be examined or opened, or that is not a regular file, is
+// skipped; a read that keeps failing (a directory, an I/O error,
 // corrupt or truncated gzip data) ends that file, keeping what was read.
 void scan_file(const std::string& path, SessionMap& sessions);
 
