@@ -22,25 +22,30 @@ std::size_t mark_length(std::string_view text, std::size_t i) {
   }
 }
 
-// Answers "does text[begin, end] hold a whole Python mark" in constant
-// time, so candidates nested in one another are not searched again.
+// Answers "does text[begin, end] hold a whole Python mark" for ranges whose
+// begin never decreases, in amortised constant time, so candidates nested
+// in one another are not searched again.
 class MarkIndex {
  public:
-  explicit MarkIndex(std::string_view text) : text_(text), next_(text.size() + 1, text.size()) {
-    for (std::size_t i = text.size(); i-- > 0;) next_[i] = mark_length(text, i) != 0 ? i : next_[i + 1];
+  explicit MarkIndex(std::string_view text) : text_(text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (mark_length(text, i) != 0) starts_.push_back(i);
+    }
   }
-  bool contains(std::size_t begin, std::size_t end) const {
+  bool contains(std::size_t begin, std::size_t end) {
+    while (cursor_ < starts_.size() && starts_[cursor_] < begin) ++cursor_;
     // Marks are at most 5 bytes: past the first one that starts in range,
     // only the last few bytes need a look.
-    for (std::size_t p = next_[begin]; p <= end; p = next_[p + 1]) {
-      if (p + mark_length(text_, p) <= end + 1) return true;
+    for (std::size_t k = cursor_; k < starts_.size() && starts_[k] <= end; ++k) {
+      if (starts_[k] + mark_length(text_, starts_[k]) <= end + 1) return true;
     }
     return false;
   }
 
  private:
   std::string_view text_;
-  std::vector<std::size_t> next_;
+  std::vector<std::size_t> starts_;
+  std::size_t cursor_ = 0;
 };
 
 bool has_python_marks(std::string_view s) {
@@ -96,20 +101,24 @@ struct Track {
 
 class Matcher {
  public:
-  explicit Matcher(std::string_view text) : text_(text), next_(text.size(), kNoEnd), ends_(text.size(), kNoEnd) {}
+  explicit Matcher(std::string_view text) : text_(text) {}
 
-  std::vector<std::size_t> run() {
+  Candidates run() {
     enum { kOut = 0, kIn = 1, kEsc = 2 };
     std::array<Track, 3> tracks;
     for (std::size_t x = 0; x < text_.size(); ++x) {
       const char c = text_[x];
       Track& out = tracks[kOut];
       if (c == '{' || c == '[') {
-        out.stacks[c == '{' ? 0 : 1].push_back(Group{x, x});
+        const std::size_t id = found_.starts.size();
+        found_.starts.push_back(x);
+        found_.ends.push_back(kNoEnd);
+        next_.push_back(kNoEnd);
+        out.stacks[c == '{' ? 0 : 1].push_back(Group{id, id});
       } else if (c == '}' || c == ']') {
         auto& stack = out.stacks[c == '}' ? 0 : 1];
         if (!stack.empty()) {
-          for (std::size_t m = stack.back().head; m != kNoEnd; m = next_[m]) ends_[m] = x;
+          for (std::size_t m = stack.back().head; m != kNoEnd; m = next_[m]) found_.ends[m] = x;
           stack.pop_back();
         }
       }
@@ -125,7 +134,7 @@ class Matcher {
         std::swap(tracks[kIn], tracks[kEsc]);
       }
     }
-    return std::move(ends_);
+    return std::move(found_);
   }
 
  private:
@@ -149,8 +158,8 @@ class Matcher {
   }
 
   std::string_view text_;
-  std::vector<std::size_t> next_;  // the group lists, linked through the start bytes
-  std::vector<std::size_t> ends_;
+  Candidates found_;
+  std::vector<std::size_t> next_;  // the group lists, linked through the start numbers
 };
 
 }  // namespace
@@ -245,34 +254,30 @@ std::string repair_json_internal(std::string_view input) {
 
 std::string repair_json(std::string_view input) { return repair_json_internal(input); }
 
-std::vector<std::size_t> candidate_ends(std::string_view text) { return Matcher(text).run(); }
+Candidates candidate_ends(std::string_view text) { return Matcher(text).run(); }
 
 std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> extract_json_objects(std::string_view text) {
   std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> found;
-  const std::vector<std::size_t> ends = candidate_ends(text);
-  const MarkIndex marks(text);
+  const Candidates candidates = candidate_ends(text);
+  MarkIndex marks(text);
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    const char c = text[pos];
-    if ((c != '{' && c != '[') || ends[pos] == kNoEnd) {
-      ++pos;
-      continue;
-    }
-    const std::size_t end = ends[pos];
-    const std::string_view candidate = text.substr(pos, end - pos + 1);
+  for (std::size_t k = 0; k < candidates.starts.size(); ++k) {
+    const std::size_t start = candidates.starts[k];
+    const std::size_t end = candidates.ends[k];
+    // Starts inside a recorded candidate are passed over.
+    if (start < pos || end == kNoEnd) continue;
+    const std::string_view candidate = text.substr(start, end - start + 1);
     if (json::is_valid(candidate)) {
-      found.emplace_back(pos, end + 1, std::string(candidate));
+      found.emplace_back(start, end + 1, std::string(candidate));
       pos = end + 1;
       continue;
     }
     // Without Python marks the repair returns the candidate itself.
     std::string repaired;
-    if (marks.contains(pos, end) && repaired_is_valid(candidate, repaired)) {
-      found.emplace_back(pos, end + 1, std::move(repaired));
+    if (marks.contains(start, end) && repaired_is_valid(candidate, repaired)) {
+      found.emplace_back(start, end + 1, std::move(repaired));
       pos = end + 1;
-      continue;
     }
-    ++pos;
   }
   return found;
 }

@@ -56,10 +56,14 @@ class RepairPass {
 // linear in the text plus the parts of candidates the reader looks at.
 std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> extract_json_objects(std::string_view text);
 
-// The end byte (the matching bracket) of the candidate opened at every byte
-// of text, or kNoEnd for bytes that open no candidate or whose candidate is
-// never closed.
+// Every "{" and "[" of text in order, each with the byte of the bracket
+// that ends its candidate, or kNoEnd when the candidate is never closed.
+// Memory is proportional to the number of opening brackets.
 inline constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
-std::vector<std::size_t> candidate_ends(std::string_view text);
+struct Candidates {
+  std::vector<std::size_t> starts;
+  std::vector<std::size_t> ends;
+};
+Candidates candidate_ends(std::string_view text);
 
 }  // namespace pelrin::json_repair
