@@ -6,7 +6,7 @@
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
 //     fuzz/json_fuzz.cpp src/core/platform/json.cpp src/core/json_repair/repair.cpp \
 //     src/core/arg_normalizer/normalizer.cpp -o build/json_fuzz
-//   build/json_fuzz -max_total_time=300 -max_len=4096
+//   build/json_fuzz -max_total_time=300 -max_len=4096 fuzz/corpus/json
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
