@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pelrin::json {
@@ -239,6 +240,26 @@ TEST(JsonWriter, StringEscapes) {
   EXPECT_EQ(roundtrip("[1, 2]"), "[1,2]");
   EXPECT_EQ(roundtrip("-0"), "0");
   EXPECT_EQ(roundtrip("99999999999999999999"), "1e+20");
+}
+
+// The member walk over validated text sees what the tree would hold: keys
+// decoded, raw values intact, duplicates in document order.
+TEST(JsonMembers, WalkValidatedObject) {
+  const std::string text = R"( {"a\u0062": [1, {"x": "}"}], "s": "q\"", "a": 2 ,"a": -1.5e3, "e": {}} )";
+  ASSERT_TRUE(is_valid(text));
+  std::vector<std::pair<std::string, std::string>> seen;
+  for_each_member(
+      text,
+      [](void* ctx, std::string_view key, std::string_view raw) {
+        static_cast<std::vector<std::pair<std::string, std::string>>*>(ctx)->emplace_back(key, raw);
+      },
+      &seen);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"ab", R"([1, {"x": "}"}])"}, {"s", R"("q\"")"}, {"a", "2"}, {"a", "-1.5e3"}, {"e", "{}"}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(decode_string(R"("q\"")"), "q\"");
+  EXPECT_EQ(decode_string(R"("plain")"), "plain");
+  EXPECT_EQ(decode_string(R"("\ud83d\ude00")"), "\xf0\x9f\x98\x80");
 }
 
 }  // namespace
