@@ -1,8 +1,12 @@
 // The pelrin_native module: its definition, exec step and registration table.
 #include "py/python.h"
 
+#include "py/arg_normalizer.h"
 #include "py/frame/registry.h"
+#include "py/json_repair.h"
+#include "py/protocol.h"
 #include "py/tokenizer.h"
+#include "py/trace_scanner.h"
 
 namespace pelrin::py {
 namespace {
@@ -14,8 +18,27 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    class_row("Role", &role_type),
+    class_row("ToolCall", &tool_call_type),
+    class_row("Usage", &usage_type),
+    class_row("Message", &message_type),
+    class_row("StreamChunk", &stream_chunk_type),
+    function_row(kEchoMessage),
+    function_row(kEchoStreamChunk),
+    function_row(kRepairJson),
+    function_row(kExtractJsonObjects),
+    function_row(kCoerceStringType),
+    function_row(kBatchCoerceStringTypes),
+    function_row(kNormalizeJsonString),
+    function_row(kBatchNormalizeJsonStrings),
+    function_row(kRepairQuotes),
+    function_row(kIsValidJson),
+    function_row(kGetJsonType),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
+    class_row("SessionStats", &session_stats_type),
+    function_row(kScanUsageFile),
+    function_row(kScanUsageFiles),
 };
 
 int exec_module(PyObject* module) { return register_rows(module, kRows); }
