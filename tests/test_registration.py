@@ -43,12 +43,36 @@ scan_usage_file scan_usage_files
 
 # name -> (text signature, first docstring line) for the functions built so far.
 FUNCTIONS = {
+    "echo_message": ("(msg)", "Echo a Message back unchanged"),
+    "echo_stream_chunk": ("(chunk)", "Echo a StreamChunk back unchanged."),
+    "repair_json": ("(input)", "Repair malformed JSON by converting Python-style syntax to valid JSON."),
+    "extract_json_objects": ("(text)", "Extract JSON objects from mixed text content."),
+    "coerce_string_type": ("(value)", "Coerce a string value to its likely type."),
+    "batch_coerce_string_types": ("(values)", "Batch coerce multiple string values."),
+    "normalize_json_string": ("(value)", "Normalize a potentially malformed JSON string."),
+    "batch_normalize_json_strings": ("(values)", "Batch normalize multiple JSON strings."),
+    "repair_quotes": ("(value)", "Repair mismatched or incorrect quotes in JSON."),
+    "is_valid_json": ("(value)", "Check if a string is valid JSON."),
+    "get_json_type": ("(value)", "Extract the type of a JSON value as a string."),
     "count_tokens_fast": ("(text)", "Fast approximate token count (~90% accuracy)."),
     "count_tokens_fast_batch": ("(texts)", "Count tokens for a batch of texts using the fast heuristic."),
+    "scan_usage_file": ("(file_path)", "Scan a single JSONL file (plain or gzip) and aggregate per-session stats."),
+    "scan_usage_files": ("(file_paths)", "Scan multiple JSONL files and merge results."),
 }
 
 # name -> (text signature or None without a constructor, first docstring line).
-CLASSES: dict[str, tuple[str | None, str]] = {}
+CLASSES: dict[str, tuple[str | None, str]] = {
+    "Role": (None, "Sender role for a chat message (mirrors ``pelrin_protocol::Role``)."),
+    "ToolCall": ("(id, name, arguments=...)",
+                 "A tool invocation requested by the model (mirrors ``pelrin_protocol::ToolCall``)."),
+    "Usage": ("(prompt_tokens=0, completion_tokens=0, total_tokens=0)",
+              "Token usage statistics (mirrors ``pelrin_protocol::Usage``)."),
+    "Message": ("(role, content=None, tool_calls=None, tool_call_id=None)",
+                "A chat message (mirrors ``pelrin_protocol::Message``)."),
+    "StreamChunk": ("(content=None, tool_calls=None, is_final=False, usage=None)",
+                    "A chunk from a streaming response (mirrors ``pelrin_protocol::StreamChunk``)."),
+    "SessionStats": (None, "Per-session aggregated statistics from usage.jsonl scanning."),
+}
 
 
 def test_order_table_is_complete():

@@ -18,16 +18,6 @@ using protocol::StreamChunk;
 using protocol::ToolCall;
 using protocol::Usage;
 
-// tp_repr from a core function of the object.
-template <class T, std::string (*Fn)(const T&)>
-PyObject* repr_slot(PyObject* self) noexcept {
-  return guarded([&]() -> PyObject* {
-    Borrow<T, false> borrow(self);
-    if (!borrow.ok()) return nullptr;
-    return str_from_utf8(Fn(borrow.get()));
-  });
-}
-
 // ---- Role ----
 
 const EnumMember kRoleMembers[] = {
@@ -38,35 +28,15 @@ const char* role_as_str(const EnumValue& role) { return role.member->text; }
 constexpr Signature kRoleAsStrSig{
     "as_str", "Role", {},
     "Provider/API string representation (\"system\" | \"user\" | \"assistant\" | \"tool\")."};
-
-// The enumeration helper has no method table, so as_str is added to the
-// class once, right after the class is first made.
-OnceCell<PyObject> g_role_as_str;
+const MethodDef kRoleMethods[] = {method<&role_as_str, kRoleAsStrSig>()};
 
 // ---- ToolCall ----
 
-constexpr Param kToolCallParams[] = {{"id"}, {"name"}, {"arguments", "{}"}};
+constexpr Param kToolCallParams[] = {{"id"}, {"name"}, {"arguments", "{}", ShownAs{"..."}}};
 constexpr const char* kToolCallDescription =
     "A tool invocation requested by the model (mirrors ``pelrin_protocol::ToolCall``).\n\n"
     "``arguments`` is carried as a JSON string at the Python boundary.";
 constexpr Signature kToolCallNew{"__new__", "ToolCall", kToolCallParams, kToolCallDescription};
-
-// The docstring shows the default of `arguments` as "...", which the
-// generated signature line cannot say; the line is replaced once the class
-// exists (the interpreter reads __text_signature__ from tp_doc).
-bool set_tool_call_doc(PyTypeObject* type, const void*) {
-  const std::string doc = std::string("ToolCall(id, name, arguments=...)\n--\n\n") + kToolCallDescription;
-  auto* copy = static_cast<char*>(PyObject_Malloc(doc.size() + 1));
-  if (copy == nullptr) {
-    PyErr_NoMemory();
-    return false;
-  }
-  std::memcpy(copy, doc.c_str(), doc.size() + 1);
-  PyObject_Free(const_cast<char*>(type->tp_doc));
-  type->tp_doc = copy;
-  PyType_Modified(type);
-  return true;
-}
 
 const PropertyDef kToolCallProperties[] = {
     read_only<&ToolCall::id>("id"),
@@ -74,7 +44,7 @@ const PropertyDef kToolCallProperties[] = {
     read_only<&protocol::tool_call_arguments>("arguments", "The tool arguments as a JSON string."),
 };
 const PyType_Slot kToolCallSlots[] = {
-    {Py_tp_repr, reinterpret_cast<void*>(&repr_slot<ToolCall, &protocol::tool_call_repr>)}};
+    {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&protocol::tool_call_repr>)}};
 const ClassSpec kToolCallSpec{"ToolCall",
                               kToolCallDescription,
                               &kToolCallNew,
@@ -83,9 +53,7 @@ const ClassSpec kToolCallSpec{"ToolCall",
                               &dealloc_object<ToolCall>,
                               {},
                               kToolCallProperties,
-                              kToolCallSlots,
-                              &set_tool_call_doc,
-                              nullptr};
+                              kToolCallSlots};
 
 // ---- Usage ----
 
@@ -122,7 +90,7 @@ const PropertyDef kMessageProperties[] = {
     read_only<&Message::tool_call_id>("tool_call_id"),
 };
 const PyType_Slot kMessageSlots[] = {
-    {Py_tp_repr, reinterpret_cast<void*>(&repr_slot<Message, &protocol::message_repr>)}};
+    {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&protocol::message_repr>)}};
 const ClassSpec kMessageSpec{"Message", kMessageNew.doc, &kMessageNew,
                              &constructor_entry<&make_message, kMessageNew>, sizeof(Object<Message>),
                              &dealloc_object<Message>, {}, kMessageProperties, kMessageSlots};
@@ -166,24 +134,7 @@ constexpr Signature kEchoStreamChunkSig{"echo_stream_chunk", nullptr, kChunkPara
 
 }  // namespace
 
-PyTypeObject* role_type() {
-  PyTypeObject* type = EnumOf<Role>::def().type();
-  if (type == nullptr) return nullptr;
-  PyObject* descr = g_role_as_str.get_or_init([type]() -> PyObject* {
-    static const FastMethod entry = &method_entry<&role_as_str, kRoleAsStrSig>;
-    static PyMethodDef def{"as_str", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
-                           METH_FASTCALL | METH_KEYWORDS, signature_docstring(kRoleAsStrSig, "as_str", true)};
-    PyObject* d = PyDescr_NewMethod(type, &def);
-    if (d == nullptr) return nullptr;
-    if (PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), "as_str", d) < 0) {
-      Py_DECREF(d);
-      return nullptr;
-    }
-    return d;  // one reference kept for the process
-  });
-  return descr != nullptr ? type : nullptr;
-}
-
+PyTypeObject* role_type() { return EnumOf<Role>::def().type(); }
 PyTypeObject* tool_call_type() { return class_type<ToolCall>(); }
 PyTypeObject* usage_type() { return class_type<Usage>(); }
 PyTypeObject* message_type() { return class_type<Message>(); }
@@ -193,7 +144,8 @@ const FunctionDef kEchoMessage = function<&echo_message, kEchoMessageSig>();
 const FunctionDef kEchoStreamChunk = function<&echo_stream_chunk, kEchoStreamChunkSig>();
 
 EnumDef& EnumOf<Role>::def() {
-  static EnumDef d("Role", "Sender role for a chat message (mirrors ``pelrin_protocol::Role``).", kRoleMembers);
+  static EnumDef d("Role", "Sender role for a chat message (mirrors ``pelrin_protocol::Role``).", kRoleMembers,
+                   kRoleMethods);
   return d;
 }
 ClassDef& ClassOf<ToolCall>::def() {

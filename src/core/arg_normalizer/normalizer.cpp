@@ -1,6 +1,8 @@
 // Argument-string normalisation over the strict reader and the repair pass.
 #include "core/arg_normalizer/normalizer.h"
 
+#include "core/base/float_format.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -190,7 +192,7 @@ std::string shortest_positional(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   if (value == 0.0) return std::signbit(value) ? "-0" : "0";
-  const json::ShortestDigits d = json::shortest_digits(value);
+  const ShortestDecimal d = shortest_decimal(value);
   std::string out = d.negative ? "-" : "";
   const int n = static_cast<int>(d.digits.size());
   const int e = d.exponent;

@@ -1,4 +1,5 @@
-// The fixed Unicode White_Space set, by code point and on UTF-8 bytes.
+// Unicode character properties: the fixed White_Space set (by code point and
+// on UTF-8 bytes, for hot loops) and properties read from ICU.
 #pragma once
 
 #include <cstddef>
@@ -42,5 +43,11 @@ constexpr std::size_t white_space_length(std::string_view text, std::size_t pos)
   }
   return (b1 == 0x81 && b2 == 0x9F) ? 3 : 0;                                 // U+205F
 }
+
+// True for characters a text form should show as an escape: controls,
+// format characters, surrogates, private use, unassigned code points, line
+// and paragraph separators, space separators other than U+0020, and
+// combining marks (Grapheme_Extend).
+bool needs_escape(char32_t cp) noexcept;
 
 }  // namespace pelrin::unicode

@@ -1,6 +1,8 @@
 // The strict JSON reader (tree and validate-only) and the compact writer.
 #include "core/platform/json.h"
 
+#include "core/base/float_format.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -636,29 +638,6 @@ void for_each_member(std::string_view s, void (*fn)(void* ctx, std::string_view 
   }
 }
 
-ShortestDigits shortest_digits(double value) {
-  ShortestDigits out;
-  out.negative = std::signbit(value);
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
-  // Scientific form is "d[.ddd]e[+-]XX", not terminated.
-  const char* p = buf;
-  while (p < res.ptr && *p != 'e') {
-    if (*p != '.') out.digits.push_back(*p);
-    ++p;
-  }
-  if (p < res.ptr) {
-    ++p;
-    bool negative_exp = false;
-    if (p < res.ptr && (*p == '+' || *p == '-')) negative_exp = *p++ == '-';
-    int e = 0;
-    for (; p < res.ptr; ++p) e = e * 10 + (*p - '0');
-    out.exponent = negative_exp ? -e : e;
-  }
-  while (out.digits.size() > 1 && out.digits.back() == '0') out.digits.pop_back();
-  return out;
-}
-
 ParseResult parse(std::string_view text) {
   ParseResult result;
   Reader<true> reader(text);
@@ -709,7 +688,7 @@ void write_float(double value, std::string& out) {
     out += std::signbit(value) ? "-0.0" : "0.0";
     return;
   }
-  const ShortestDigits d = shortest_digits(value);
+  const ShortestDecimal d = shortest_decimal(value);
   if (d.negative) out.push_back('-');
   const int n = static_cast<int>(d.digits.size());
   const int e = d.exponent;

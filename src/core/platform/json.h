@@ -162,15 +162,6 @@ void write_to(const Value& value, std::string& out);
 // scientific as d[.ddd]e+X / d[.ddd]e-X.
 void write_float(double value, std::string& out);
 
-// The shortest digit string that reads back to |value| (no point, no
-// leading or trailing zeros) and the decimal exponent of its leading digit,
-// so |value| = d.ddd * 10^exponent. Finite, non-zero values only.
-struct ShortestDigits {
-  std::string digits;
-  int exponent = 0;
-  bool negative = false;
-};
-ShortestDigits shortest_digits(double value);
 
 // Appends `text` as a JSON string literal with the writer's escaping.
 void write_string(std::string_view text, std::string& out);

@@ -1,32 +1,13 @@
 // Construction, JSON arguments and the text forms of the chat records.
 #include "core/protocol/records.h"
 
-#include <unicode/uchar.h>
-
 #include <utility>
 
+#include "core/base/unicode.h"
 #include "core/base/utf8.h"
 
 namespace pelrin::protocol {
 namespace {
-
-bool needs_unicode_escape(char32_t cp) {
-  const auto c = static_cast<UChar32>(cp);
-  switch (u_charType(c)) {
-    case U_CONTROL_CHAR:
-    case U_FORMAT_CHAR:
-    case U_SURROGATE:
-    case U_PRIVATE_USE_CHAR:
-    case U_UNASSIGNED:
-    case U_LINE_SEPARATOR:
-    case U_PARAGRAPH_SEPARATOR:
-      return true;
-    case U_SPACE_SEPARATOR:
-      return cp != U' ';
-    default:
-      return u_hasBinaryProperty(c, UCHAR_GRAPHEME_EXTEND) != 0;
-  }
-}
 
 void append_hex(std::string& out, char32_t cp) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -81,7 +62,7 @@ std::string quoted(std::string_view text) {
       case U'\n': out += "\\n"; break;
       case U'\0': out += "\\0"; break;
       default:
-        if (needs_unicode_escape(cp)) {
+        if (unicode::needs_escape(cp)) {
           out += "\\u{";
           append_hex(out, cp);
           out.push_back('}');
