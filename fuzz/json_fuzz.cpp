@@ -2,11 +2,8 @@
 // properties: tree and validating readers agree, written JSON reads back to
 // the same text, repaired and extracted texts are what they claim.
 //
-// Build and run (clang, from the repository root):
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
-//     fuzz/json_fuzz.cpp src/core/platform/json.cpp src/core/json_repair/repair.cpp \
-//     src/core/arg_normalizer/normalizer.cpp -o build/json_fuzz
-//   build/json_fuzz -max_total_time=300 -max_len=4096 fuzz/corpus/json
+// Build and run: see fuzz/README.md (`cmake --preset fuzz`), then
+//   build/fuzz/fuzz/json_fuzz -max_total_time=300 -max_len=4096 fuzz/corpus/json
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
