@@ -4,23 +4,18 @@ Run: PYTHONPATH=build/dev/src/py python bench/py/bench_json_repair.py
 """
 
 import json
-import platform
+import os
 import random
+import sys
 import time
 
 import json_repair
 
 import pelrin_native as pn
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
-def best_of(fn, repeat=5, number=1):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        for _ in range(number):
-            fn()
-        best = min(best, (time.perf_counter() - start) / number)
-    return best
 
 
 def python_literal(rng, n_items):
@@ -32,7 +27,7 @@ def python_literal(rng, n_items):
 
 
 def main():
-    print(f"{time.strftime('%Y-%m-%d')} {platform.machine()} Python {platform.python_version()}")
+    print(f"{time.strftime('%Y-%m-%d')} {machine()}")
     rng = random.Random(3)
     for label, n in (("small (~5 items)", 5), ("large (~2000 items)", 2000)):
         text = python_literal(rng, n)

@@ -4,23 +4,18 @@ Run: PYTHONPATH=build/dev/src/py python bench/py/bench_protocol.py
 """
 
 import json
-import platform
+import os
 import random
+import sys
 import time
 
 import orjson
 
 import pelrin_native as pn
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
-def best_of(fn, repeat=5, number=1):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        for _ in range(number):
-            fn()
-        best = min(best, (time.perf_counter() - start) / number)
-    return best
 
 
 def document(target_bytes, seed=7):
@@ -50,7 +45,7 @@ def accepts(loads, text):
 
 
 def main():
-    print(f"{time.strftime('%Y-%m-%d')} {platform.machine()} {platform.processor() or ''} Python {platform.python_version()}")
+    print(f"{time.strftime('%Y-%m-%d')} {machine()}")
     for label, size in (("1 KB", 1_000), ("1 MB", 1_000_000)):
         doc = document(size)
         bad = doc[:-1]

@@ -6,7 +6,6 @@ Run: PYTHONPATH=build/dev/src/py python bench/py/bench_trace_scanner.py [MEGABYT
 
 import gzip
 import os
-import platform
 import random
 import resource
 import sys
@@ -16,6 +15,9 @@ import time
 import orjson
 
 import pelrin_native as pn
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
 
 def python_scan(path):
@@ -69,7 +71,7 @@ def timed(fn):
 
 def main():
     megabytes = int(sys.argv[1]) if len(sys.argv) > 1 else 50
-    print(f"{time.strftime('%Y-%m-%d')} {platform.machine()} Python {platform.python_version()}, {megabytes} MB log")
+    print(f"{time.strftime('%Y-%m-%d')} {machine()}, {megabytes} MB log")
     with tempfile.TemporaryDirectory() as tmp:
         plain = os.path.join(tmp, "usage.jsonl")
         write_log(plain, megabytes)
