@@ -1,0 +1,207 @@
+// The x86-64 kernel variants: SSE2 (two 4-float accumulators per dot
+// product), AVX2 (one 8-float accumulator) and AVX-512 (two dot products in
+// the halves of one 16-float register). Each keeps the eight-lane grouping
+// of kernels.h exactly and computes a tile of dot products at once, so that
+// independent accumulators hide the latency of the adds.
+#include "core/similarity/kernel_variants.h"
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+// GCC 12 reports the deliberately undefined upper halves inside its own
+// AVX-512 cast and broadcast intrinsics as uninitialised.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+namespace pelrin::similarity::detail {
+namespace {
+
+// ---- SSE2 ----
+
+#define PELRIN_SSE2 __attribute__((target("sse2")))
+
+template <int NA, int NB>
+PELRIN_SSE2 void sse2_block(const float* a, std::size_t as, const float* b, std::size_t bs,
+                                   std::size_t n, float* out, std::size_t os) noexcept {
+  __m128 lo[NA][NB];
+  __m128 hi[NA][NB];
+  for (int i = 0; i < NA; ++i) {
+    for (int j = 0; j < NB; ++j) lo[i][j] = hi[i][j] = _mm_setzero_ps();
+  }
+  const std::size_t whole = n - n % 8;
+  for (std::size_t c = 0; c < whole; c += 8) {
+    __m128 blo[NB];
+    __m128 bhi[NB];
+    for (int j = 0; j < NB; ++j) {
+      blo[j] = _mm_loadu_ps(b + j * bs + c);
+      bhi[j] = _mm_loadu_ps(b + j * bs + c + 4);
+    }
+    for (int i = 0; i < NA; ++i) {
+      const __m128 alo = _mm_loadu_ps(a + i * as + c);
+      const __m128 ahi = _mm_loadu_ps(a + i * as + c + 4);
+      for (int j = 0; j < NB; ++j) {
+        lo[i][j] = _mm_add_ps(lo[i][j], _mm_mul_ps(alo, blo[j]));
+        hi[i][j] = _mm_add_ps(hi[i][j], _mm_mul_ps(ahi, bhi[j]));
+      }
+    }
+  }
+  for (int i = 0; i < NA; ++i) {
+    for (int j = 0; j < NB; ++j) {
+      alignas(16) float s[8];
+      _mm_store_ps(s, lo[i][j]);
+      _mm_store_ps(s + 4, hi[i][j]);
+      out[i * os + j] = finish_eight_lanes(s, a + i * as, b + j * bs, whole, n);
+    }
+  }
+}
+
+PELRIN_SSE2 float sse2_dot(const float* a, const float* b, std::size_t n) noexcept {
+  float r = 0.0f;
+  sse2_block<1, 1>(a, 0, b, 0, n, &r, 0);
+  return r;
+}
+
+// ---- AVX2 ----
+
+#define PELRIN_AVX2 __attribute__((target("avx2")))
+
+PELRIN_AVX2 inline float avx2_finish(__m256 acc, const float* a, const float* b, std::size_t whole,
+                                     std::size_t n) noexcept {
+  alignas(32) float s[8];
+  _mm256_store_ps(s, acc);
+  return finish_eight_lanes(s, a, b, whole, n);
+}
+
+template <int NA, int NB>
+PELRIN_AVX2 void avx2_block(const float* a, std::size_t as, const float* b, std::size_t bs,
+                                   std::size_t n, float* out, std::size_t os) noexcept {
+  __m256 acc[NA][NB];
+  for (int i = 0; i < NA; ++i) {
+    for (int j = 0; j < NB; ++j) acc[i][j] = _mm256_setzero_ps();
+  }
+  const std::size_t whole = n - n % 8;
+  for (std::size_t c = 0; c < whole; c += 8) {
+    __m256 bv[NB];
+    for (int j = 0; j < NB; ++j) bv[j] = _mm256_loadu_ps(b + j * bs + c);
+    for (int i = 0; i < NA; ++i) {
+      const __m256 av = _mm256_loadu_ps(a + i * as + c);
+      for (int j = 0; j < NB; ++j) acc[i][j] = _mm256_add_ps(acc[i][j], _mm256_mul_ps(av, bv[j]));
+    }
+  }
+  for (int i = 0; i < NA; ++i) {
+    for (int j = 0; j < NB; ++j) {
+      out[i * os + j] = avx2_finish(acc[i][j], a + i * as, b + j * bs, whole, n);
+    }
+  }
+}
+
+PELRIN_AVX2 float avx2_dot(const float* a, const float* b, std::size_t n) noexcept {
+  float r = 0.0f;
+  avx2_block<1, 1>(a, 0, b, 0, n, &r, 0);
+  return r;
+}
+
+// ---- AVX-512 ----
+
+#define PELRIN_AVX512 __attribute__((target("avx512f")))
+
+// Lanes 0..7 accumulate the dot product with b row j, lanes 8..15 the one
+// with row j + 1; `a`'s block is broadcast to both halves.
+template <int NA, int NP>
+PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b,
+                                       std::size_t bs, std::size_t n, float* out,
+                                       std::size_t os) noexcept {
+  __m512 acc[NA][NP];
+  for (int i = 0; i < NA; ++i) {
+    for (int p = 0; p < NP; ++p) acc[i][p] = _mm512_setzero_ps();
+  }
+  const std::size_t whole = n - n % 8;
+  for (std::size_t c = 0; c < whole; c += 8) {
+    __m512 bv[NP];
+    for (int p = 0; p < NP; ++p) {
+      const __m256 lo = _mm256_loadu_ps(b + (2 * p) * bs + c);
+      const __m256 hi = _mm256_loadu_ps(b + (2 * p + 1) * bs + c);
+      bv[p] = _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castps_pd(_mm512_castps256_ps512(lo)),
+                                                  _mm256_castps_pd(hi), 1));
+    }
+    for (int i = 0; i < NA; ++i) {
+      const __m256 a8 = _mm256_loadu_ps(a + i * as + c);
+      const __m512 av = _mm512_castpd_ps(_mm512_broadcast_f64x4(_mm256_castps_pd(a8)));
+      for (int p = 0; p < NP; ++p) acc[i][p] = _mm512_add_ps(acc[i][p], _mm512_mul_ps(av, bv[p]));
+    }
+  }
+  for (int i = 0; i < NA; ++i) {
+    for (int p = 0; p < NP; ++p) {
+      alignas(64) float s[16];
+      _mm512_store_ps(s, acc[i][p]);
+      out[i * os + 2 * p] = finish_eight_lanes(s, a + i * as, b + (2 * p) * bs, whole, n);
+      out[i * os + 2 * p + 1] = finish_eight_lanes(s + 8, a + i * as, b + (2 * p + 1) * bs, whole, n);
+    }
+  }
+}
+
+// ---- tiling ----
+
+// Walks the na x nb block in TA x (TB * Unit) tiles, then the edges with
+// smaller instances of the same block kernel; Unit is the number of b rows
+// one accumulator column covers, and Single finishes any b rows left over.
+template <void (*Block)(const float*, std::size_t, const float*, std::size_t, std::size_t, float*,
+                        std::size_t) noexcept,
+          void (*BlockEdge)(const float*, std::size_t, const float*, std::size_t, std::size_t,
+                            float*, std::size_t) noexcept,
+          void (*RowBlock)(const float*, std::size_t, const float*, std::size_t, std::size_t,
+                           float*, std::size_t) noexcept,
+          void (*RowEdge)(const float*, std::size_t, const float*, std::size_t, std::size_t,
+                          float*, std::size_t) noexcept,
+          float (*Single)(const float*, const float*, std::size_t) noexcept, std::size_t TA,
+          std::size_t TB, std::size_t Unit>
+void tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
+          std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
+  for (std::size_t i = 0; i < na;) {
+    const bool full = i + TA <= na;
+    const std::size_t rows = full ? TA : 1;
+    std::size_t j = 0;
+    for (; j + TB * Unit <= nb; j += TB * Unit) {
+      (full ? Block : RowBlock)(a + i * as, as, b + j * bs, bs, n, out + i * os + j, os);
+    }
+    for (; j + Unit <= nb; j += Unit) {
+      (full ? BlockEdge : RowEdge)(a + i * as, as, b + j * bs, bs, n, out + i * os + j, os);
+    }
+    for (; j < nb; ++j) {
+      for (std::size_t r = 0; r < rows; ++r) {
+        out[(i + r) * os + j] = Single(a + (i + r) * as, b + j * bs, n);
+      }
+    }
+    i += rows;
+  }
+}
+
+void sse2_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
+               std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
+  tile<&sse2_block<2, 2>, &sse2_block<2, 1>, &sse2_block<1, 2>, &sse2_block<1, 1>, &sse2_dot, 2, 2, 1>(
+      a, as, na, b, bs, nb, n, out, os);
+}
+
+void avx2_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
+               std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
+  tile<&avx2_block<2, 4>, &avx2_block<2, 1>, &avx2_block<1, 4>, &avx2_block<1, 1>, &avx2_dot, 2, 4, 1>(
+      a, as, na, b, bs, nb, n, out, os);
+}
+
+void avx512_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
+                 std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
+  tile<&avx512_block<2, 4>, &avx512_block<2, 1>, &avx512_block<1, 4>, &avx512_block<1, 1>,
+       &avx2_dot, 2, 4, 2>(a, as, na, b, bs, nb, n, out, os);
+}
+
+}  // namespace
+
+const KernelTable kSse2Kernels{&sse2_dot, &sse2_tile};
+const KernelTable kAvx2Kernels{&avx2_dot, &avx2_tile};
+// A lone dot product has one dependent chain of adds whatever the width, so
+// the AVX-512 variant reuses the 8-float form for it.
+const KernelTable kAvx512Kernels{&avx2_dot, &avx512_tile};
+
+}  // namespace pelrin::similarity::detail
+
+#endif  // __x86_64__
