@@ -2,6 +2,7 @@
 #include "py/python.h"
 
 #include "py/frame/registry.h"
+#include "py/similarity.h"
 #include "py/tokenizer.h"
 
 namespace pelrin::py {
@@ -14,6 +15,13 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    function_row(kCosineSimilarity),
+    function_row(kBatchCosineSimilarity),
+    function_row(kSimilarityMatrix),
+    function_row(kTopKSimilar),
+    function_row(kBatchNormalizeVectors),
+    function_row(kBatchCosineSimilarityNormalized),
+    function_row(kTopKSimilarNormalized),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };

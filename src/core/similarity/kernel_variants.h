@@ -10,9 +10,14 @@ using TileFn = void (*)(const float* a, std::size_t a_stride, std::size_t na, co
                         std::size_t b_stride, std::size_t nb, std::size_t n, float* out,
                         std::size_t out_stride) noexcept;
 
+using PairsFn = void (*)(const float* a, std::size_t a_stride, const float* b,
+                         std::size_t b_stride, std::size_t count, std::size_t n,
+                         float* out) noexcept;
+
 struct KernelTable {
   DotFn dot;
   TileFn tile;
+  PairsFn pairs;
 };
 
 // Steps 2 and 3 of the eight-lane sum: the fixed combine of the partial sums,

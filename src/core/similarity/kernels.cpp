@@ -29,9 +29,14 @@ void scalar_tile(const float* a, std::size_t a_stride, std::size_t na, const flo
   }
 }
 
+void scalar_pairs(const float* a, std::size_t a_stride, const float* b, std::size_t b_stride,
+                  std::size_t count, std::size_t n, float* out) noexcept {
+  for (std::size_t i = 0; i < count; ++i) out[i] = scalar_dot(a + i * a_stride, b + i * b_stride, n);
+}
+
 }  // namespace
 
-const KernelTable kScalarKernels{&scalar_dot, &scalar_tile};
+const KernelTable kScalarKernels{&scalar_dot, &scalar_tile, &scalar_pairs};
 
 }  // namespace detail
 
@@ -124,6 +129,18 @@ void dot_tile(const float* a, std::size_t a_stride, std::size_t na, const float*
               std::size_t out_stride) noexcept {
   if (na == 0 || nb == 0) return;
   kernels().tile(a, a_stride, na, b, b_stride, nb, n, out, out_stride);
+}
+
+void dot_pairs(const float* a, std::size_t a_stride, const float* b, std::size_t b_stride,
+               std::size_t count, std::size_t n, float* out) noexcept {
+  if (count == 0) return;
+  kernels().pairs(a, a_stride, b, b_stride, count, n, out);
+}
+
+void clamped_norms(const float* rows, std::size_t stride, std::size_t count, std::size_t n,
+                   float* out) noexcept {
+  dot_pairs(rows, stride, rows, stride, count, n, out);
+  for (std::size_t i = 0; i < count; ++i) out[i] = clamp_norm(out[i]);
 }
 
 float clamped_norm(const float* x, std::size_t n) noexcept { return clamp_norm(sum_of_squares(x, n)); }

@@ -51,6 +51,15 @@ inline void dot_rows(const float* q, const float* rows, std::size_t stride, std:
   dot_tile(q, 0, 1, rows, stride, count, n, out, count);
 }
 
+// out[i] = dot(a + i * a_stride, b + i * b_stride, n) for i < count, several
+// at a time; sums of squares of many rows when a == b.
+void dot_pairs(const float* a, std::size_t a_stride, const float* b, std::size_t b_stride,
+               std::size_t count, std::size_t n, float* out) noexcept;
+
+// out[i] = clamped norm of rows + i * stride, for i < count.
+void clamped_norms(const float* rows, std::size_t stride, std::size_t count, std::size_t n,
+                   float* out) noexcept;
+
 // sqrt(sum_of_squares) clamped to the floor; the maximum prefers the floor
 // when the root is NaN.
 inline float clamp_norm(float sum_of_squares_value) noexcept {

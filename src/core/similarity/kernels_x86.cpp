@@ -101,6 +101,57 @@ PELRIN_AVX2 float avx2_dot(const float* a, const float* b, std::size_t n) noexce
   return r;
 }
 
+template <int NP>
+PELRIN_AVX2 void avx2_pairs_block(const float* a, std::size_t as, const float* b, std::size_t bs,
+                                  std::size_t n, float* out) noexcept {
+  __m256 acc[NP];
+  for (int p = 0; p < NP; ++p) acc[p] = _mm256_setzero_ps();
+  const std::size_t whole = n - n % 8;
+  for (std::size_t c = 0; c < whole; c += 8) {
+    for (int p = 0; p < NP; ++p) {
+      acc[p] = _mm256_add_ps(acc[p], _mm256_mul_ps(_mm256_loadu_ps(a + p * as + c),
+                                                   _mm256_loadu_ps(b + p * bs + c)));
+    }
+  }
+  for (int p = 0; p < NP; ++p) out[p] = avx2_finish(acc[p], a + p * as, b + p * bs, whole, n);
+}
+
+PELRIN_AVX2 void avx2_pairs(const float* a, std::size_t as, const float* b, std::size_t bs,
+                            std::size_t count, std::size_t n, float* out) noexcept {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) avx2_pairs_block<8>(a + i * as, as, b + i * bs, bs, n, out + i);
+  for (; i < count; ++i) avx2_pairs_block<1>(a + i * as, as, b + i * bs, bs, n, out + i);
+}
+
+template <int NP>
+PELRIN_SSE2 void sse2_pairs_block(const float* a, std::size_t as, const float* b, std::size_t bs,
+                                  std::size_t n, float* out) noexcept {
+  __m128 lo[NP];
+  __m128 hi[NP];
+  for (int p = 0; p < NP; ++p) lo[p] = hi[p] = _mm_setzero_ps();
+  const std::size_t whole = n - n % 8;
+  for (std::size_t c = 0; c < whole; c += 8) {
+    for (int p = 0; p < NP; ++p) {
+      lo[p] = _mm_add_ps(lo[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c), _mm_loadu_ps(b + p * bs + c)));
+      hi[p] = _mm_add_ps(hi[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c + 4),
+                                           _mm_loadu_ps(b + p * bs + c + 4)));
+    }
+  }
+  for (int p = 0; p < NP; ++p) {
+    alignas(16) float s[8];
+    _mm_store_ps(s, lo[p]);
+    _mm_store_ps(s + 4, hi[p]);
+    out[p] = finish_eight_lanes(s, a + p * as, b + p * bs, whole, n);
+  }
+}
+
+PELRIN_SSE2 void sse2_pairs(const float* a, std::size_t as, const float* b, std::size_t bs,
+                            std::size_t count, std::size_t n, float* out) noexcept {
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) sse2_pairs_block<4>(a + i * as, as, b + i * bs, bs, n, out + i);
+  for (; i < count; ++i) sse2_pairs_block<1>(a + i * as, as, b + i * bs, bs, n, out + i);
+}
+
 // ---- AVX-512 ----
 
 #define PELRIN_AVX512 __attribute__((target("avx512f")))
@@ -196,11 +247,11 @@ void avx512_tile(const float* a, std::size_t as, std::size_t na, const float* b,
 
 }  // namespace
 
-const KernelTable kSse2Kernels{&sse2_dot, &sse2_tile};
-const KernelTable kAvx2Kernels{&avx2_dot, &avx2_tile};
+const KernelTable kSse2Kernels{&sse2_dot, &sse2_tile, &sse2_pairs};
+const KernelTable kAvx2Kernels{&avx2_dot, &avx2_tile, &avx2_pairs};
 // A lone dot product has one dependent chain of adds whatever the width, so
-// the AVX-512 variant reuses the 8-float form for it.
-const KernelTable kAvx512Kernels{&avx2_dot, &avx512_tile};
+// the AVX-512 variant reuses the 8-float forms for it and for pairs.
+const KernelTable kAvx512Kernels{&avx2_dot, &avx512_tile, &avx2_pairs};
 
 }  // namespace pelrin::similarity::detail
 
