@@ -22,6 +22,7 @@ const Row kRows[] = {
     function_row(kBatchNormalizeVectors),
     function_row(kBatchCosineSimilarityNormalized),
     function_row(kTopKSimilarNormalized),
+    class_row("EmbeddingIndex", &embedding_index_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };

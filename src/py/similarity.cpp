@@ -8,6 +8,7 @@
 namespace pelrin::py {
 namespace {
 
+using similarity::EmbeddingIndex;
 using similarity::IndexScore;
 using similarity::VectorList;
 
@@ -39,6 +40,23 @@ Result<std::vector<IndexScore>> top_k_similar_normalized(const FloatVector& quer
                                                          std::uint64_t k) {
   return similarity::top_k_similar_normalized(query.span(), normalized_corpus, k);
 }
+
+Result<EmbeddingIndex> index_new(const VectorList& vectors, std::vector<std::string> labels) {
+  return EmbeddingIndex::create(vectors, std::move(labels));
+}
+Status index_add(EmbeddingIndex& index, const VectorList& vectors, std::vector<std::string> labels) {
+  return index.add(vectors, std::move(labels));
+}
+std::vector<std::pair<std::string, float>> index_query(const EmbeddingIndex& index,
+                                                       const FloatVector& query, std::uint64_t k,
+                                                       float threshold) {
+  return index.query(query.span(), k, threshold);
+}
+Result<std::vector<float>> index_similarities(const EmbeddingIndex& index, const FloatVector& query) {
+  return index.similarities(query.span());
+}
+std::uint64_t index_dim(const EmbeddingIndex& index) { return index.dim(); }
+std::uint64_t index_len(const EmbeddingIndex& index) { return index.len(); }
 
 constexpr CallFlags kReleaseGil{.release_gil = true};
 
@@ -110,7 +128,69 @@ constexpr Signature kTopKNormalizedSig{
     "Returns:\n"
     "    List of (index, similarity) tuples, sorted by similarity descending"};
 
+constexpr char kIndexDoc[] =
+    "Pre-normalized embedding corpus for batch similarity queries.\n"
+    "Stores vectors in a contiguous flat buffer for SIMD-friendly access.";
+constexpr Param kIndexParams[] = {{"vectors"}, {"labels"}};
+constexpr Signature kIndexNew{"__new__", "EmbeddingIndex", kIndexParams, kIndexDoc};
+constexpr Signature kIndexAdd{"add", "EmbeddingIndex", kIndexParams,
+                              "Add more vectors to the index.\n"
+                              "\n"
+                              "Args:\n"
+                              "    vectors: Additional embedding vectors\n"
+                              "    labels: Labels for the new vectors\n"
+                              "\n"
+                              "Raises:\n"
+                              "    ValueError: If dimensions don't match existing index or vectors/labels mismatch"};
+constexpr Param kIndexQueryParams[] = {{"query"}, {"k", 10}, {"threshold", 0.0}};
+constexpr Signature kIndexQuery{"query", "EmbeddingIndex", kIndexQueryParams,
+                                "Query the index for the top-k most similar vectors.\n"
+                                "\n"
+                                "The query vector is L2-normalized internally.  Similarity is computed\n"
+                                "as the dot product with each stored (pre-normalized) vector, which\n"
+                                "equals cosine similarity for unit vectors.\n"
+                                "\n"
+                                "Args:\n"
+                                "    query: Query embedding vector\n"
+                                "    k: Number of top results to return (default 10)\n"
+                                "    threshold: Minimum similarity score to include (default 0.0)\n"
+                                "\n"
+                                "Returns:\n"
+                                "    List of (label, similarity) tuples sorted by similarity descending"};
+constexpr Param kIndexQueryOnly[] = {{"query"}};
+constexpr Signature kIndexSimilarities{"similarities", "EmbeddingIndex", kIndexQueryOnly,
+                                       "Return similarity scores for every vector in the index.\n"
+                                       "\n"
+                                       "Args:\n"
+                                       "    query: Query embedding vector\n"
+                                       "\n"
+                                       "Returns:\n"
+                                       "    List of similarity scores, one per stored vector, in insertion order\n"
+                                       "\n"
+                                       "Raises:\n"
+                                       "    ValueError: If query dimension doesn't match index dimension"};
+constexpr Signature kIndexDim{"dim", "EmbeddingIndex", {},
+                              "Return the dimensionality of vectors in the index."};
+constexpr Signature kIndexLen{"len", "EmbeddingIndex", {}, "Return the number of vectors in the index."};
+
+const MethodDef kIndexMethods[] = {
+    method<&index_add, kIndexAdd>(),
+    method<&index_query, kIndexQuery>(),
+    method<&index_similarities, kIndexSimilarities>(),
+    method<&index_dim, kIndexDim>(),
+    method<&index_len, kIndexLen>(),
+};
+const ClassSpec kIndexSpec{"EmbeddingIndex", kIndexDoc, &kIndexNew,
+                           &constructor_entry<&index_new, kIndexNew>, object_size<EmbeddingIndex>(),
+                           &dealloc_object<EmbeddingIndex>, kIndexMethods, {}, {}};
+
 }  // namespace
+
+ClassDef& ClassOf<similarity::EmbeddingIndex>::def() {
+  static ClassDef d(kIndexSpec);
+  return d;
+}
+PyTypeObject* embedding_index_type() { return class_type<similarity::EmbeddingIndex>(); }
 
 const FunctionDef kCosineSimilarity = function<&cosine_similarity, kCosineSig>();
 const FunctionDef kBatchCosineSimilarity =
