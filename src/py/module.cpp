@@ -1,6 +1,7 @@
 // The pelrin_native module: its definition, exec step and registration table.
 #include "py/python.h"
 
+#include "py/embeddings.h"
 #include "py/frame/registry.h"
 #include "py/similarity.h"
 #include "py/tokenizer.h"
@@ -23,6 +24,12 @@ const Row kRows[] = {
     function_row(kBatchCosineSimilarityNormalized),
     function_row(kTopKSimilarNormalized),
     class_row("EmbeddingIndex", &embedding_index_type),
+    class_row("QuantizedEmbedding", &quantized_embedding_type),
+    function_row(kQuantizeEmbedding),
+    function_row(kBatchQuantizeEmbeddings),
+    function_row(kDequantizeEmbedding),
+    function_row(kQuantizedCosineSimilarity),
+    function_row(kBatchQuantizedCosineSimilarity),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };
