@@ -2,6 +2,7 @@
 // class.
 #include "py/embeddings.h"
 
+#include "core/embeddings/matrix.h"
 #include "py/vector_convert.h"
 
 namespace pelrin::py {
@@ -35,6 +36,23 @@ Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a, const Qua
 std::vector<float> batch_quantized_cosine_similarity(const QuantizedEmbedding& query,
                                                      std::vector<QuantizedEmbedding> corpus) {
   return embeddings::batch_quantized_cosine_similarity(query, corpus);
+}
+
+Result<std::vector<float>> matmul_vector(const VectorList& matrix, const FloatVector& vector) {
+  return embeddings::matmul_vector(matrix, vector.span());
+}
+Result<VectorList> batch_matmul_vector(const VectorList& matrix, const VectorList& vectors) {
+  return embeddings::batch_matmul_vector(matrix, vectors);
+}
+Result<VectorList> random_projection(const VectorList& embeddings, std::uint64_t target_dim,
+                                     std::uint64_t seed) {
+  return embeddings::random_projection(embeddings, target_dim, seed);
+}
+Result<std::vector<float>> pairwise_distances(const VectorList& embeddings) {
+  return embeddings::pairwise_distances(embeddings);
+}
+Result<std::vector<embeddings::Neighbours>> knn_graph(const VectorList& embeddings, std::uint64_t k) {
+  return embeddings::knn_graph(embeddings, k);
 }
 
 constexpr char kQuantizedDoc[] =
@@ -97,6 +115,51 @@ constexpr Signature kBatchQuantizedCosineSig{
     "batch_quantized_cosine_similarity", nullptr, kQueryCorpusParams,
     "Batch cosine similarity between a query and quantized corpus."};
 
+constexpr Param kMatmulParams[] = {{"matrix"}, {"vector"}};
+constexpr Signature kMatmulSig{"matmul_vector", nullptr, kMatmulParams,
+                               "Matrix-vector multiplication using SIMD.\n"
+                               "\n"
+                               "Computes: result = matrix @ vector\n"
+                               "\n"
+                               "Args:\n"
+                               "    matrix: 2D matrix as list of rows (each row is a vector)\n"
+                               "    vector: Input vector\n"
+                               "\n"
+                               "Returns:\n"
+                               "    Result vector"};
+constexpr Param kBatchMatmulParams[] = {{"matrix"}, {"vectors"}};
+constexpr Signature kBatchMatmulSig{"batch_matmul_vector", nullptr, kBatchMatmulParams,
+                                    "Batch matrix-vector multiplication.\n"
+                                    "\n"
+                                    "Computes: results[i] = matrix @ vectors[i] for each vector"};
+constexpr Param kProjectionParams[] = {{"embeddings"}, {"target_dim"}, {"seed", 42}};
+constexpr Signature kProjectionSig{"random_projection", nullptr, kProjectionParams,
+                                   "Project embeddings to lower dimension using random projection.\n"
+                                   "\n"
+                                   "This is useful for dimensionality reduction while preserving distances.\n"
+                                   "\n"
+                                   "Args:\n"
+                                   "    embeddings: List of embedding vectors\n"
+                                   "    target_dim: Target dimension (must be <= input dimension)\n"
+                                   "    seed: Random seed for reproducibility\n"
+                                   "\n"
+                                   "Returns:\n"
+                                   "    List of projected embeddings"};
+constexpr Signature kPairwiseSig{"pairwise_distances", nullptr, kEmbeddingsParam,
+                                 "Compute pairwise distances for a set of embeddings.\n"
+                                 "\n"
+                                 "Returns a flattened upper triangular distance matrix."};
+constexpr Param kKnnParams[] = {{"embeddings"}, {"k", 5}};
+constexpr Signature kKnnSig{"knn_graph", nullptr, kKnnParams,
+                            "Find k-nearest neighbors for each embedding in a corpus.\n"
+                            "\n"
+                            "Args:\n"
+                            "    embeddings: List of embedding vectors\n"
+                            "    k: Number of neighbors to find\n"
+                            "\n"
+                            "Returns:\n"
+                            "    List of (neighbor_indices, distances) for each embedding"};
+
 }  // namespace
 
 ClassDef& ClassOf<embeddings::QuantizedEmbedding>::def() {
@@ -112,5 +175,11 @@ const FunctionDef kQuantizedCosineSimilarity =
     function<&quantized_cosine_similarity, kQuantizedCosineSig>();
 const FunctionDef kBatchQuantizedCosineSimilarity =
     function<&batch_quantized_cosine_similarity, kBatchQuantizedCosineSig>();
+
+const FunctionDef kMatmulVector = function<&matmul_vector, kMatmulSig>();
+const FunctionDef kBatchMatmulVector = function<&batch_matmul_vector, kBatchMatmulSig>();
+const FunctionDef kRandomProjection = function<&random_projection, kProjectionSig>();
+const FunctionDef kPairwiseDistances = function<&pairwise_distances, kPairwiseSig>();
+const FunctionDef kKnnGraph = function<&knn_graph, kKnnSig>();
 
 }  // namespace pelrin::py

@@ -18,5 +18,10 @@ extern const FunctionDef kBatchQuantizeEmbeddings;
 extern const FunctionDef kDequantizeEmbedding;
 extern const FunctionDef kQuantizedCosineSimilarity;
 extern const FunctionDef kBatchQuantizedCosineSimilarity;
+extern const FunctionDef kMatmulVector;
+extern const FunctionDef kBatchMatmulVector;
+extern const FunctionDef kRandomProjection;
+extern const FunctionDef kPairwiseDistances;
+extern const FunctionDef kKnnGraph;
 
 }  // namespace pelrin::py

@@ -30,6 +30,11 @@ const Row kRows[] = {
     function_row(kDequantizeEmbedding),
     function_row(kQuantizedCosineSimilarity),
     function_row(kBatchQuantizedCosineSimilarity),
+    function_row(kMatmulVector),
+    function_row(kBatchMatmulVector),
+    function_row(kRandomProjection),
+    function_row(kPairwiseDistances),
+    function_row(kKnnGraph),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };

@@ -14,9 +14,6 @@ namespace {
 // Corpus rows per work item: enough to amortise the pool, few enough to
 // spread a 101-row corpus over the workers.
 constexpr std::size_t kRowsPerItem = 32;
-// Rows of the right-hand side kept hot in cache while a block of left-hand
-// rows walks over them.
-constexpr std::size_t kCacheRows = 128;
 constexpr std::size_t kQueriesPerItem = 8;
 
 std::string corpus_mismatch(std::size_t dims, std::size_t index, std::size_t got) {
@@ -42,17 +39,6 @@ void for_chunks(std::size_t n, std::size_t chunk, bool parallel, F&& body) {
     platform::parallel_for(chunks, run);
   } else {
     for (std::size_t c = 0; c < chunks; ++c) run(c);
-  }
-}
-
-// out[i * out_stride + j] = dot(a_i, b_j) for a block of a rows against all
-// of b, walking b in cache-sized slices. Rows have length n at their stride.
-void dot_block(const float* a, std::size_t a_stride, std::size_t na, const float* b,
-               std::size_t b_stride, std::size_t nb, std::size_t n, float* out,
-               std::size_t out_stride) {
-  for (std::size_t j = 0; j < nb; j += kCacheRows) {
-    dot_tile(a, a_stride, na, b + j * b_stride, b_stride, std::min(kCacheRows, nb - j), n, out + j,
-             out_stride);
   }
 }
 
@@ -235,7 +221,7 @@ Result<VectorList> similarity_matrix_impl(const VectorList& queries, const Vecto
       for (std::size_t i = begin; i < end; ++i) {
         matrix_normalize(queries.row_data(i), d, unit_queries.data() + (i - begin) * d);
       }
-      dot_block(unit_queries.data(), d, end - begin, unit_corpus.data(), d, nc, d,
+      dot_tile(unit_queries.data(), d, end - begin, unit_corpus.data(), d, nc, d,
                 out + begin * nc, nc);
     });
   } else {
@@ -245,7 +231,7 @@ Result<VectorList> similarity_matrix_impl(const VectorList& queries, const Vecto
       clamped_norms(corpus.row_data(begin), d, end - begin, d, corpus_norms.data() + begin);
     });
     for_chunks(nq, kQueriesPerItem, true, [&](std::size_t begin, std::size_t end) {
-      dot_block(queries.row_data(begin), d, end - begin, corpus.data(), d, nc, d, out + begin * nc,
+      dot_tile(queries.row_data(begin), d, end - begin, corpus.data(), d, nc, d, out + begin * nc,
                 nc);
       for (std::size_t i = begin; i < end; ++i) {
         const float qn = clamped_norm(queries.row_data(i), d);
