@@ -96,6 +96,28 @@ TEST_P(EachVariant, TileEqualsSingleDotsForEveryShape) {
   }
 }
 
+TEST_P(EachVariant, PairsAndNormsEqualTheReference) {
+  std::mt19937 rng(13);
+  for (std::size_t n : {0u, 3u, 8u, 9u, 40u}) {
+    for (std::size_t count : {1u, 4u, 7u, 8u, 9u, 17u}) {
+      const std::size_t stride = n + 3;
+      const auto a = random_vector(rng, count * stride);
+      const auto b = random_vector(rng, count * stride);
+      std::vector<float> dots(count);
+      std::vector<float> norms(count);
+      dot_pairs(a.data(), stride, b.data(), stride, count, n, dots.data());
+      clamped_norms(a.data(), stride, count, n, norms.data());
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::vector<float> ai(a.begin() + i * stride, a.begin() + i * stride + n);
+        const std::vector<float> bi(b.begin() + i * stride, b.begin() + i * stride + n);
+        EXPECT_EQ(bits(dots[i]), bits(reference_dot(ai, bi))) << "n=" << n << " i=" << i;
+        const float root = std::sqrt(reference_dot(ai, ai));
+        EXPECT_EQ(bits(norms[i]), bits(root > kNormFloor ? root : kNormFloor));
+      }
+    }
+  }
+}
+
 TEST_P(EachVariant, SpecialValuesPropagateAsInTheReference) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
