@@ -241,8 +241,8 @@ void avx2_tile(const float* a, std::size_t as, std::size_t na, const float* b, s
 
 void avx512_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
                  std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
-  tile<&avx512_block<2, 4>, &avx512_block<2, 1>, &avx512_block<1, 4>, &avx512_block<1, 1>,
-       &avx2_dot, 2, 4, 2>(a, as, na, b, bs, nb, n, out, os);
+  tile<&avx512_block<4, 4>, &avx512_block<4, 1>, &avx512_block<1, 4>, &avx512_block<1, 1>,
+       &avx2_dot, 4, 4, 2>(a, as, na, b, bs, nb, n, out, os);
 }
 
 }  // namespace
