@@ -17,17 +17,52 @@ using similarity::kNormFloor;
 // fewer than kBlock / 8 + 8 products of magnitude <= 128 * 128.
 constexpr std::size_t kBlock = 65536;
 
-float cosine_of_codes(const QuantizedEmbedding& a, const QuantizedEmbedding& b) {
-  const std::size_t n = a.data.size();
-  if (n == 0) return 0.0f;
-  const std::int64_t p = code_dot(a.data.data(), b.data.data(), n);
-  const std::int64_t qa = code_dot(a.data.data(), a.data.data(), n);
-  const std::int64_t qb = code_dot(b.data.data(), b.data.data(), n);
+// The cosine of the codes from the integer sums P, Qa and Qb.
+float cosine_from_sums(std::int64_t p, std::int64_t qa, std::int64_t qb) {
   const float na = std::sqrt(static_cast<float>(qa));
   if (na < kNormFloor) return 0.0f;
   const float nb = std::sqrt(static_cast<float>(qb));
   if (nb < kNormFloor) return 0.0f;
   return static_cast<float>(p) / (na * nb);
+}
+
+// P = sum a[i] * b[i] and Qb = sum b[i]^2 in one pass over the codes.
+__attribute__((target_clones("avx2", "default"))) void code_dot_and_square(
+    const std::int8_t* a, const std::int8_t* b, std::size_t n, std::int64_t& p,
+    std::int64_t& qb) noexcept {
+  p = 0;
+  qb = 0;
+  for (std::size_t start = 0; start < n; start += kBlock) {
+    const std::size_t end = std::min(n, start + kBlock);
+    std::int32_t dot_lanes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    std::int32_t square_lanes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    std::size_t i = start;
+    for (; i + 8 <= end; i += 8) {
+      for (std::size_t j = 0; j < 8; ++j) {
+        const auto x = static_cast<std::int16_t>(a[i + j]);
+        const auto y = static_cast<std::int16_t>(b[i + j]);
+        dot_lanes[j] += static_cast<std::int16_t>(x * y);
+        square_lanes[j] += static_cast<std::int16_t>(y * y);
+      }
+    }
+    for (; i < end; ++i) {
+      dot_lanes[0] += static_cast<std::int16_t>(a[i] * b[i]);
+      square_lanes[0] += static_cast<std::int16_t>(b[i] * b[i]);
+    }
+    for (std::size_t j = 0; j < 8; ++j) {
+      p += dot_lanes[j];
+      qb += square_lanes[j];
+    }
+  }
+}
+
+float cosine_of_codes(const QuantizedEmbedding& a, const QuantizedEmbedding& b, std::int64_t qa) {
+  const std::size_t n = a.data.size();
+  if (n == 0) return 0.0f;
+  std::int64_t p = 0;
+  std::int64_t qb = 0;
+  code_dot_and_square(a.data.data(), b.data.data(), n, p, qb);
+  return cosine_from_sums(p, qa, qb);
 }
 
 }  // namespace
@@ -114,15 +149,16 @@ std::vector<QuantizedEmbedding> batch_quantize_embeddings(const similarity::Vect
 
 Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a, const QuantizedEmbedding& b) {
   if (a.data.size() != b.data.size()) return Error::value("Embeddings must have same dimension");
-  return cosine_of_codes(a, b);
+  return cosine_of_codes(a, b, code_dot(a.data.data(), a.data.data(), a.data.size()));
 }
 
 std::vector<float> batch_quantized_cosine_similarity(const QuantizedEmbedding& query,
                                                      const std::vector<QuantizedEmbedding>& corpus) {
+  const std::int64_t qa = code_dot(query.data.data(), query.data.data(), query.data.size());
   auto one = [&](std::size_t i) {
     const QuantizedEmbedding& c = corpus[i];
     if (c.data.size() != query.data.size() || c.data.empty()) return 0.0f;
-    return cosine_of_codes(query, c);
+    return cosine_of_codes(query, c, qa);
   };
   if (corpus.size() > kParallelThreshold) return std::move(platform::parallel_map(corpus.size(), one)).value();
   std::vector<float> out(corpus.size());
