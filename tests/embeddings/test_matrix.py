@@ -114,16 +114,16 @@ def test_projection_matrix_never_reaches_the_upper_bound():
     assert entry == reference_projection_matrix(1, 1, seed)[0][0]
 
 
-def test_distances_and_neighbours_equal_the_reference():
+@pytest.mark.parametrize("n", [40, 70], ids=["n40", "n70"])
+def test_distances_and_neighbours_equal_the_reference(n):
     rng = np.random.default_rng(21)
     base = random_vectors(rng, 6, 13)
-    emb = [base[i] for i in rng.integers(0, 6, size=40)]  # many exact ties
+    emb = [base[i] for i in rng.integers(0, 6, size=n)]  # many exact ties
     unit = [row_normalized(e) for e in emb]
-    n = len(emb)
     sims = [[eight_lane_dot(unit[j], unit[i]) for j in range(n)] for i in range(n)]
     want_pd = [f32(1.0 - sims[i][j]) for i in range(n) for j in range(i + 1, n)]
     assert pn.pairwise_distances(emb) == want_pd
-    for k in (1, 5, 39, 100):
+    for k in (1, 5, n - 1, 100):
         got = pn.knn_graph(emb, k=k)
         for i, (idx, dist) in enumerate(got):
             order = sorted((j for j in range(n) if j != i), key=lambda j: -sims[i][j])

@@ -17,7 +17,9 @@ constexpr std::size_t kRowThreshold = 100;   // matrix rows before the pool is u
 constexpr std::size_t kVectorThreshold = 10; // vectors before the pool is used
 constexpr std::size_t kRowsPerItem = 32;
 constexpr std::size_t kVectorsPerItem = 4;
-constexpr std::size_t kKnnRowsPerItem = 8;
+constexpr std::size_t kKnnRowsPerItem = 32;
+// Neighbour counts below this are kept by insertion, larger ones by selection.
+constexpr std::size_t kSmallK = 64;
 
 // body(begin, end) over [0, n) in chunks, on the pool when `parallel`.
 template <class F>
@@ -173,7 +175,7 @@ Result<std::vector<float>> pairwise_distances(const VectorList& embeddings) {
   const std::size_t d = m.cols;
   std::vector<float> out;
   out.reserve(n * (n - 1) / 2);
-  constexpr std::size_t kBlock = 8;
+  constexpr std::size_t kBlock = 32;
   std::vector<float> sims(kBlock * n);
   for (std::size_t ib = 0; ib < n; ib += kBlock) {
     const std::size_t ie = std::min(n, ib + kBlock);
@@ -204,22 +206,36 @@ Result<std::vector<Neighbours>> knn_graph(const VectorList& embeddings, std::uin
     // dot(row j, row i) equals dot(row i, row j): each term is one product.
     similarity::dot_tile(m.row(begin), d, end - begin, m.row(0), d, n, d, sims.data(), n);
     std::vector<Candidate> candidates;
-    candidates.reserve(n - 1);
+    candidates.reserve(kk < kSmallK ? kk + 1 : n - 1);
     for (std::size_t i = begin; i < end; ++i) {
       const float* row = sims.data() + (i - begin) * n;
       candidates.clear();
-      for (std::size_t j = 0; j < n; ++j) {
-        if (j != i) candidates.push_back({j, row[j]});
+      if (kk < kSmallK) {
+        // A sorted list of the best kk so far: candidates come in
+        // increasing index, so an equal similarity never displaces an
+        // earlier one and the order stays that of a stable sort.
+        for (std::size_t j = 0; j < n; ++j) {
+          if (j == i) continue;
+          const Candidate c{j, row[j]};
+          if (candidates.size() == kk && !nearer(c, candidates.back())) continue;
+          candidates.insert(std::upper_bound(candidates.begin(), candidates.end(), c, nearer), c);
+          if (candidates.size() > kk) candidates.pop_back();
+        }
+      } else {
+        for (std::size_t j = 0; j < n; ++j) {
+          if (j != i) candidates.push_back({j, row[j]});
+        }
+        const auto cut = candidates.begin() + static_cast<std::ptrdiff_t>(kk);
+        if (kk < candidates.size()) std::nth_element(candidates.begin(), cut, candidates.end(), nearer);
+        candidates.resize(kk);
+        std::sort(candidates.begin(), candidates.end(), nearer);
       }
-      const auto cut = candidates.begin() + static_cast<std::ptrdiff_t>(kk);
-      if (kk < candidates.size()) std::nth_element(candidates.begin(), cut, candidates.end(), nearer);
-      std::sort(candidates.begin(), cut, nearer);
       Neighbours& entry = out[i];
       entry.first.reserve(kk);
       entry.second.reserve(kk);
-      for (auto it = candidates.begin(); it != cut; ++it) {
-        entry.first.push_back(it->index);
-        entry.second.push_back(1.0f - it->sim);
+      for (const Candidate& c : candidates) {
+        entry.first.push_back(c.index);
+        entry.second.push_back(1.0f - c.sim);
       }
     }
   });

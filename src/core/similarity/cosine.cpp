@@ -14,7 +14,7 @@ namespace {
 // Corpus rows per work item: enough to amortise the pool, few enough to
 // spread a 101-row corpus over the workers.
 constexpr std::size_t kRowsPerItem = 32;
-constexpr std::size_t kQueriesPerItem = 8;
+constexpr std::size_t kQueriesPerItem = 32;
 
 std::string corpus_mismatch(std::size_t dims, std::size_t index, std::size_t got) {
   return "Dimension mismatch: query has " + std::to_string(dims) + " dims, corpus[" +

@@ -134,7 +134,7 @@ void dot_tile(const float* a, std::size_t a_stride, std::size_t na, const float*
   if (na == 0 || nb == 0) return;
   // Walking b in slices that stay in cache while every a row passes over
   // them; the slices do not change any result.
-  constexpr std::size_t kCacheRows = 128;
+  constexpr std::size_t kCacheRows = 16;
   const TileFn tile = kernels().tile;
   for (std::size_t j = 0; j < nb; j += kCacheRows) {
     tile(a, a_stride, na, b + j * b_stride, b_stride, std::min(kCacheRows, nb - j), n, out + j,
