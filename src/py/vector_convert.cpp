@@ -2,8 +2,10 @@
 // and the general sequence rule.
 #include "py/vector_convert.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace pelrin::py {
@@ -126,7 +128,22 @@ bool convert_vector_list(PyObject* o, VectorList& out, KeepAlive& keep) {
   }
   if (!check_sequence(o)) return false;
   const Py_ssize_t hint = length_hint(o);
-  out.reserve(static_cast<std::size_t>(hint), 0);
+  // Rows usually share one length: room for hint rows like the first saves
+  // the buffer's regrowth.
+  std::size_t values_hint = 0;
+  if (hint > 0 && (PyList_CheckExact(o) || PyTuple_CheckExact(o))) {
+    PyObject* first = PySequence_Fast_ITEMS(o)[0];
+    if (PyList_CheckExact(first) || PyTuple_CheckExact(first)) {
+      values_hint = static_cast<std::size_t>(hint) * static_cast<std::size_t>(Py_SIZE(first));
+    }
+  }
+  // Only a hint (the first row may be the one long row), so it is capped and
+  // a refused reservation is no error.
+  constexpr std::size_t kMaxValuesHint = std::size_t{1} << 27;
+  try {
+    out.reserve(static_cast<std::size_t>(hint), std::min(values_hint, kMaxValuesHint));
+  } catch (const std::bad_alloc&) {
+  }
   return for_each_item(o, [&](PyObject* item) {
     const bool ok = append_vector(item, out, keep);
     Py_DECREF(item);
