@@ -85,6 +85,9 @@ const detail::KernelTable& kernels() noexcept {
 }  // namespace
 
 bool kernel_variant_supported(KernelVariant v) noexcept {
+#if defined(__x86_64__)
+  __builtin_cpu_init();  // safe to repeat; needed if first called from a constructor
+#endif
   switch (v) {
     case KernelVariant::kScalar:
       return true;
