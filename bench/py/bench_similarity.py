@@ -117,6 +117,29 @@ def measured_peak_gflops():
         return float(out.stdout.strip()) if out.returncode == 0 else None
 
 
+def core_bench(threads):
+    """Builds bench/core/similarity_bench.cpp against the core libraries of
+    PELRIN_BUILD_DIR (default build/dev) and runs it; [] when either is
+    missing."""
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    build = os.environ.get("PELRIN_BUILD_DIR", os.path.join(root, "build", "dev"))
+    libs = [os.path.join(build, "src", "core", f"libpelrin_core_{a}.a")
+            for a in ("embeddings", "similarity", "platform", "base")]
+    cxx = shutil.which("c++") or shutil.which("g++")
+    if cxx is None or not all(os.path.exists(lib) for lib in libs):
+        return []
+    with tempfile.TemporaryDirectory() as tmp:
+        exe = os.path.join(tmp, "similarity_bench")
+        src = os.path.join(root, "bench", "core", "similarity_bench.cpp")
+        cmd = [cxx, "-O2", "-std=c++20", "-ffp-contract=off", "-I", os.path.join(root, "src"), src, *libs,
+               "-ltbb", "-o", exe]
+        if subprocess.run(cmd, capture_output=True).returncode != 0:
+            return []
+        env = dict(os.environ, PELRIN_NUM_THREADS=str(threads))
+        out = subprocess.run([exe], capture_output=True, text=True, env=env)
+        return [json.loads(line) for line in out.stdout.splitlines() if line.strip()]
+
+
 CHILD = r"""
 import json, sys, time
 import numpy as np
@@ -232,6 +255,13 @@ def main():
         if peak:
             line["peak_gflops_one_core"] = round(peak, 1)
             line["fraction_of_peak"] = round(flops / kernel_one / 1e9 / peak, 2)
+        rows.append(line)
+        print(json.dumps(line), flush=True)
+
+    for line in core_bench(1):
+        if peak and "gflops" in line:
+            line["fraction_of_peak"] = round(line["gflops"] / peak, 2)
+        line["threads"] = 1
         rows.append(line)
         print(json.dumps(line), flush=True)
 
