@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "core/embeddings/quantized.h"
 #include "core/similarity/kernels.h"
 
 namespace pelrin::similarity {
@@ -189,6 +190,37 @@ TEST(ClampedNorm, FloorAndNaN) {
   EXPECT_EQ(out[1], 4.0f / 5.0f);
   normalized_copy(zero.data(), 2, out.data());
   EXPECT_EQ(out[0], 0.0f);
+}
+
+// The integer code sums: the dispatched form (AVX2 where present) equals the
+// portable one and an exact 64-bit sum, across the 32-code steps and the
+// blocks that keep the 32-bit lanes from overflowing.
+TEST(CodeSums, EveryFormIsExact) {
+  std::mt19937 rng(17);
+  std::uniform_int_distribution<int> code(-128, 127);
+  for (std::size_t n : {0u, 1u, 7u, 31u, 32u, 33u, 100u, 65536u + 37u, 200000u}) {
+    std::vector<std::int8_t> a(n);
+    std::vector<std::int8_t> b(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      a[i] = static_cast<std::int8_t>(n > 1000 ? -128 : code(rng));
+      b[i] = static_cast<std::int8_t>(n > 1000 ? (i % 3 == 0 ? 127 : -128) : code(rng));
+    }
+    std::int64_t want_p = 0;
+    std::int64_t want_q = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      want_p += std::int64_t{a[i]} * b[i];
+      want_q += std::int64_t{b[i]} * b[i];
+    }
+    std::int64_t p = -1;
+    std::int64_t q = -1;
+    embeddings::code_dot_and_square(a.data(), b.data(), n, p, q);
+    EXPECT_EQ(p, want_p) << n;
+    EXPECT_EQ(q, want_q) << n;
+    embeddings::code_dot_and_square_portable(a.data(), b.data(), n, p, q);
+    EXPECT_EQ(p, want_p) << n;
+    EXPECT_EQ(q, want_q) << n;
+    EXPECT_EQ(embeddings::code_dot(a.data(), b.data(), n), want_p) << n;
+  }
 }
 
 }  // namespace

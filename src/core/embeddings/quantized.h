@@ -47,12 +47,19 @@ Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a, const Qua
 
 // One value per corpus entry: 0.0 for an entry whose length differs from the
 // query's or is 0 (not an error here), else quantized_cosine_similarity.
-std::vector<float> batch_quantized_cosine_similarity(const QuantizedEmbedding& query,
-                                                     const std::vector<QuantizedEmbedding>& corpus);
+std::vector<float> batch_quantized_cosine_similarity(
+    const QuantizedEmbedding& query, std::span<const QuantizedEmbedding* const> corpus);
 
 // Exact integer dot product of two code lists: 16-bit products summed in
-// 32-bit lanes, eight codes per step, lanes folded into 64 bits often enough
-// that no sum can overflow.
+// 32-bit lanes (eight codes per step, or 32 with AVX2), the lanes folded
+// into 64 bits often enough that no sum can overflow.
 std::int64_t code_dot(const std::int8_t* a, const std::int8_t* b, std::size_t n) noexcept;
+
+// P = code_dot(a, b, n) and Qb = code_dot(b, b, n) in one pass, with the
+// widest instructions the processor has; the portable form for tests.
+void code_dot_and_square(const std::int8_t* a, const std::int8_t* b, std::size_t n,
+                         std::int64_t& p, std::int64_t& qb) noexcept;
+void code_dot_and_square_portable(const std::int8_t* a, const std::int8_t* b, std::size_t n,
+                                  std::int64_t& p, std::int64_t& qb) noexcept;
 
 }  // namespace pelrin::embeddings
