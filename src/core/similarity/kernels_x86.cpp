@@ -22,7 +22,7 @@ namespace {
 
 template <int NA, int NB>
 PELRIN_SSE2 void sse2_block(const float* a, std::size_t as, const float* b, std::size_t bs,
-                                   std::size_t n, float* out, std::size_t os) noexcept {
+                            std::size_t n, float* out, std::size_t os) noexcept {
   __m128 lo[NA][NB];
   __m128 hi[NA][NB];
   for (int i = 0; i < NA; ++i) {
@@ -74,7 +74,7 @@ PELRIN_AVX2 inline float avx2_finish(__m256 acc, const float* a, const float* b,
 
 template <int NA, int NB>
 PELRIN_AVX2 void avx2_block(const float* a, std::size_t as, const float* b, std::size_t bs,
-                                   std::size_t n, float* out, std::size_t os) noexcept {
+                            std::size_t n, float* out, std::size_t os) noexcept {
   __m256 acc[NA][NB];
   for (int i = 0; i < NA; ++i) {
     for (int j = 0; j < NB; ++j) acc[i][j] = _mm256_setzero_ps();
@@ -159,9 +159,8 @@ PELRIN_SSE2 void sse2_pairs(const float* a, std::size_t as, const float* b, std:
 // Lanes 0..7 accumulate the dot product with b row j, lanes 8..15 the one
 // with row j + 1; `a`'s block is broadcast to both halves.
 template <int NA, int NP>
-PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b,
-                                       std::size_t bs, std::size_t n, float* out,
-                                       std::size_t os) noexcept {
+PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b, std::size_t bs,
+                                std::size_t n, float* out, std::size_t os) noexcept {
   __m512 acc[NA][NP];
   for (int i = 0; i < NA; ++i) {
     for (int p = 0; p < NP; ++p) acc[i][p] = _mm512_setzero_ps();
@@ -196,16 +195,11 @@ PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b,
 // Walks the na x nb block in TA x (TB * Unit) tiles, then the edges with
 // smaller instances of the same block kernel; Unit is the number of b rows
 // one accumulator column covers, and Single finishes any b rows left over.
-template <void (*Block)(const float*, std::size_t, const float*, std::size_t, std::size_t, float*,
-                        std::size_t) noexcept,
-          void (*BlockEdge)(const float*, std::size_t, const float*, std::size_t, std::size_t,
-                            float*, std::size_t) noexcept,
-          void (*RowBlock)(const float*, std::size_t, const float*, std::size_t, std::size_t,
-                           float*, std::size_t) noexcept,
-          void (*RowEdge)(const float*, std::size_t, const float*, std::size_t, std::size_t,
-                          float*, std::size_t) noexcept,
-          float (*Single)(const float*, const float*, std::size_t) noexcept, std::size_t TA,
-          std::size_t TB, std::size_t Unit>
+using BlockFn = void (*)(const float*, std::size_t, const float*, std::size_t, std::size_t, float*,
+                         std::size_t) noexcept;
+
+template <BlockFn Block, BlockFn BlockEdge, BlockFn RowBlock, BlockFn RowEdge, DotFn Single,
+          std::size_t TA, std::size_t TB, std::size_t Unit>
 void tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
           std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
   for (std::size_t i = 0; i < na;) {
