@@ -48,6 +48,7 @@ class EachVariant : public ::testing::TestWithParam<KernelVariant> {
  protected:
   void SetUp() override {
     if (!force_kernel_variant(GetParam())) GTEST_SKIP() << "processor lacks this variant";
+    ASSERT_EQ(active_kernel_variant(), GetParam());
   }
   void TearDown() override { force_kernel_variant(default_variant_); }
 
