@@ -18,6 +18,8 @@ struct Outputs {
   float dot = 0;
   std::vector<float> tile;
   std::vector<float> pairs;
+  std::vector<float> row_dots;
+  std::vector<float> squares;
 };
 
 Outputs run(KernelVariant v, const std::vector<float>& a, const std::vector<float>& b,
@@ -30,6 +32,10 @@ Outputs run(KernelVariant v, const std::vector<float>& a, const std::vector<floa
   const std::size_t np = na < nb ? na : nb;
   o.pairs.assign(np, 0.0f);
   pelrin::similarity::dot_pairs(a.data(), n, b.data(), n, np, n, o.pairs.data());
+  o.row_dots.assign(nb, 0.0f);
+  o.squares.assign(nb, 0.0f);
+  pelrin::similarity::dot_rows_and_squares(a.data(), b.data(), n, nb, n, o.row_dots.data(),
+                                           o.squares.data());
   return o;
 }
 
@@ -47,6 +53,9 @@ bool same(const Outputs& x, const Outputs& y) {
   }
   for (std::size_t i = 0; i < x.pairs.size(); ++i) {
     if (!same(x.pairs[i], y.pairs[i])) return false;
+  }
+  for (std::size_t i = 0; i < x.row_dots.size(); ++i) {
+    if (!same(x.row_dots[i], y.row_dots[i]) || !same(x.squares[i], y.squares[i])) return false;
   }
   return true;
 }

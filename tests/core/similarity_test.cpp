@@ -98,7 +98,7 @@ TEST_P(EachVariant, TileEqualsSingleDotsForEveryShape) {
   }
 }
 
-TEST_P(EachVariant, PairsAndNormsEqualTheReference) {
+TEST_P(EachVariant, PairsRowsAndNormsEqualTheReference) {
   std::mt19937 rng(13);
   for (std::size_t n : {0u, 3u, 8u, 9u, 40u}) {
     for (std::size_t count : {1u, 4u, 7u, 8u, 9u, 17u}) {
@@ -107,12 +107,18 @@ TEST_P(EachVariant, PairsAndNormsEqualTheReference) {
       const auto b = random_vector(rng, count * stride);
       std::vector<float> dots(count);
       std::vector<float> norms(count);
+      std::vector<float> row_dots(count);
+      std::vector<float> squares(count);
       dot_pairs(a.data(), stride, b.data(), stride, count, n, dots.data());
       clamped_norms(a.data(), stride, count, n, norms.data());
+      dot_rows_and_squares(b.data(), a.data(), stride, count, n, row_dots.data(), squares.data());
+      const std::vector<float> q(b.begin(), b.begin() + n);
       for (std::size_t i = 0; i < count; ++i) {
         const std::vector<float> ai(a.begin() + i * stride, a.begin() + i * stride + n);
         const std::vector<float> bi(b.begin() + i * stride, b.begin() + i * stride + n);
         EXPECT_EQ(bits(dots[i]), bits(reference_dot(ai, bi))) << "n=" << n << " i=" << i;
+        EXPECT_EQ(bits(row_dots[i]), bits(reference_dot(q, ai))) << "n=" << n << " i=" << i;
+        EXPECT_EQ(bits(squares[i]), bits(reference_dot(ai, ai))) << "n=" << n << " i=" << i;
         const float root = std::sqrt(reference_dot(ai, ai));
         EXPECT_EQ(bits(norms[i]), bits(root > kNormFloor ? root : kNormFloor));
       }

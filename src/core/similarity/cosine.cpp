@@ -145,10 +145,12 @@ Result<std::vector<float>> batch_cosine_similarity_impl(std::span<const float> q
   const float* rows = corpus.data();
   for_chunks(corpus.size(), kRowsPerItem, corpus.size() > kParallelThreshold,
              [&](std::size_t begin, std::size_t end) {
-               float norms[kRowsPerItem];
-               clamped_norms(rows + begin * d, d, end - begin, d, norms);
-               dot_rows(query.data(), rows + begin * d, d, end - begin, d, out.data() + begin);
-               for (std::size_t i = begin; i < end; ++i) out[i] = out[i] / (norms[i - begin] * qn);
+               float squares[kRowsPerItem];
+               dot_rows_and_squares(query.data(), rows + begin * d, d, end - begin, d,
+                                    out.data() + begin, squares);
+               for (std::size_t i = begin; i < end; ++i) {
+                 out[i] = out[i] / (clamp_norm(squares[i - begin]) * qn);
+               }
              });
   return out;
 }

@@ -14,10 +14,15 @@ using PairsFn = void (*)(const float* a, std::size_t a_stride, const float* b,
                          std::size_t b_stride, std::size_t count, std::size_t n,
                          float* out) noexcept;
 
+using RowsAndSquaresFn = void (*)(const float* q, const float* rows, std::size_t stride,
+                                  std::size_t count, std::size_t n, float* dots,
+                                  float* squares) noexcept;
+
 struct KernelTable {
   DotFn dot;
   TileFn tile;
   PairsFn pairs;
+  RowsAndSquaresFn rows_and_squares;
 };
 
 // Steps 2 and 3 of the eight-lane sum: the fixed combine of the partial sums,

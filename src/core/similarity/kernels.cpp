@@ -38,9 +38,19 @@ void scalar_pairs(const float* a, std::size_t a_stride, const float* b, std::siz
   for (std::size_t i = 0; i < count; ++i) out[i] = scalar_dot(a + i * a_stride, b + i * b_stride, n);
 }
 
+void scalar_rows_and_squares(const float* q, const float* rows, std::size_t stride,
+                             std::size_t count, std::size_t n, float* dots,
+                             float* squares) noexcept {
+  for (std::size_t j = 0; j < count; ++j) {
+    dots[j] = scalar_dot(q, rows + j * stride, n);
+    squares[j] = scalar_dot(rows + j * stride, rows + j * stride, n);
+  }
+}
+
 }  // namespace
 
-const KernelTable kScalarKernels{&scalar_dot, &scalar_tile, &scalar_pairs};
+const KernelTable kScalarKernels{&scalar_dot, &scalar_tile, &scalar_pairs,
+                                 &scalar_rows_and_squares};
 
 }  // namespace detail
 
@@ -149,6 +159,12 @@ void dot_pairs(const float* a, std::size_t a_stride, const float* b, std::size_t
                std::size_t count, std::size_t n, float* out) noexcept {
   if (count == 0) return;
   kernels().pairs(a, a_stride, b, b_stride, count, n, out);
+}
+
+void dot_rows_and_squares(const float* q, const float* rows, std::size_t stride, std::size_t count,
+                          std::size_t n, float* dots, float* squares) noexcept {
+  if (count == 0) return;
+  kernels().rows_and_squares(q, rows, stride, count, n, dots, squares);
 }
 
 void clamped_norms(const float* rows, std::size_t stride, std::size_t count, std::size_t n,

@@ -56,6 +56,11 @@ inline void dot_rows(const float* q, const float* rows, std::size_t stride, std:
 void dot_pairs(const float* a, std::size_t a_stride, const float* b, std::size_t b_stride,
                std::size_t count, std::size_t n, float* out) noexcept;
 
+// dots[j] = dot(q, row j) and squares[j] = sum_of_squares(row j), rows at
+// rows + j * stride, j < count: one pass over the rows for both.
+void dot_rows_and_squares(const float* q, const float* rows, std::size_t stride, std::size_t count,
+                          std::size_t n, float* dots, float* squares) noexcept;
+
 // out[i] = clamped norm of rows + i * stride, for i < count.
 void clamped_norms(const float* rows, std::size_t stride, std::size_t count, std::size_t n,
                    float* out) noexcept;

@@ -123,6 +123,49 @@ PELRIN_AVX2 void avx2_pairs(const float* a, std::size_t as, const float* b, std:
   for (; i < count; ++i) avx2_pairs_block<1>(a + i * as, as, b + i * bs, bs, n, out + i);
 }
 
+// dot(q, row) and dot(row, row) for NR rows in one pass.
+template <int NR>
+PELRIN_AVX2 void avx2_rows_and_squares_block(const float* q, const float* rows, std::size_t stride,
+                                             std::size_t n, float* dots, float* squares) noexcept {
+  __m256 dot[NR];
+  __m256 square[NR];
+  for (int r = 0; r < NR; ++r) dot[r] = square[r] = _mm256_setzero_ps();
+  const std::size_t whole = n - n % 8;
+  for (std::size_t c = 0; c < whole; c += 8) {
+    const __m256 qv = _mm256_loadu_ps(q + c);
+    for (int r = 0; r < NR; ++r) {
+      const __m256 x = _mm256_loadu_ps(rows + r * stride + c);
+      dot[r] = _mm256_add_ps(dot[r], _mm256_mul_ps(qv, x));
+      square[r] = _mm256_add_ps(square[r], _mm256_mul_ps(x, x));
+    }
+  }
+  for (int r = 0; r < NR; ++r) {
+    const float* row = rows + r * stride;
+    dots[r] = avx2_finish(dot[r], q, row, whole, n);
+    squares[r] = avx2_finish(square[r], row, row, whole, n);
+  }
+}
+
+PELRIN_AVX2 void avx2_rows_and_squares(const float* q, const float* rows, std::size_t stride,
+                                       std::size_t count, std::size_t n, float* dots,
+                                       float* squares) noexcept {
+  std::size_t j = 0;
+  for (; j + 4 <= count; j += 4) {
+    avx2_rows_and_squares_block<4>(q, rows + j * stride, stride, n, dots + j, squares + j);
+  }
+  for (; j < count; ++j) {
+    avx2_rows_and_squares_block<1>(q, rows + j * stride, stride, n, dots + j, squares + j);
+  }
+}
+
+void sse2_rows_and_squares(const float* q, const float* rows, std::size_t stride,
+                           std::size_t count, std::size_t n, float* dots, float* squares) noexcept {
+  for (std::size_t j = 0; j < count; ++j) {
+    dots[j] = sse2_dot(q, rows + j * stride, n);
+    squares[j] = sse2_dot(rows + j * stride, rows + j * stride, n);
+  }
+}
+
 template <int NP>
 PELRIN_SSE2 void sse2_pairs_block(const float* a, std::size_t as, const float* b, std::size_t bs,
                                   std::size_t n, float* out) noexcept {
@@ -241,11 +284,12 @@ void avx512_tile(const float* a, std::size_t as, std::size_t na, const float* b,
 
 }  // namespace
 
-const KernelTable kSse2Kernels{&sse2_dot, &sse2_tile, &sse2_pairs};
-const KernelTable kAvx2Kernels{&avx2_dot, &avx2_tile, &avx2_pairs};
+const KernelTable kSse2Kernels{&sse2_dot, &sse2_tile, &sse2_pairs, &sse2_rows_and_squares};
+const KernelTable kAvx2Kernels{&avx2_dot, &avx2_tile, &avx2_pairs, &avx2_rows_and_squares};
 // A lone dot product has one dependent chain of adds whatever the width, so
-// the AVX-512 variant reuses the 8-float forms for it and for pairs.
-const KernelTable kAvx512Kernels{&avx2_dot, &avx512_tile, &avx2_pairs};
+// the AVX-512 variant reuses the 8-float forms for it, for pairs and for
+// rows with their squares (which are bound by memory, not arithmetic).
+const KernelTable kAvx512Kernels{&avx2_dot, &avx512_tile, &avx2_pairs, &avx2_rows_and_squares};
 
 }  // namespace pelrin::similarity::detail
 
