@@ -83,9 +83,9 @@ TEST_P(EachVariant, TileEqualsSingleDotsForEveryShape) {
         std::vector<float> out(na * (nb + 2), -7.0f);
         dot_tile(a.data() + 1, stride, na, b.data() + 1, stride, nb, n, out.data(), nb + 2);
         for (std::size_t i = 0; i < na; ++i) {
-          const std::vector<float> ai(a.begin() + 1 + i * stride, a.begin() + 1 + i * stride + n);
+          const std::vector<float> ai(a.data() + 1 + i * stride, a.data() + 1 + i * stride + n);
           for (std::size_t j = 0; j < nb; ++j) {
-            const std::vector<float> bj(b.begin() + 1 + j * stride, b.begin() + 1 + j * stride + n);
+            const std::vector<float> bj(b.data() + 1 + j * stride, b.data() + 1 + j * stride + n);
             EXPECT_EQ(bits(out[i * (nb + 2) + j]), bits(reference_dot(ai, bj)))
                 << "n=" << n << " na=" << na << " nb=" << nb << " i=" << i << " j=" << j;
           }
@@ -112,10 +112,10 @@ TEST_P(EachVariant, PairsRowsAndNormsEqualTheReference) {
       dot_pairs(a.data(), stride, b.data(), stride, count, n, dots.data());
       clamped_norms(a.data(), stride, count, n, norms.data());
       dot_rows_and_squares(b.data(), a.data(), stride, count, n, row_dots.data(), squares.data());
-      const std::vector<float> q(b.begin(), b.begin() + n);
+      const std::vector<float> q(b.data(), b.data() + n);
       for (std::size_t i = 0; i < count; ++i) {
-        const std::vector<float> ai(a.begin() + i * stride, a.begin() + i * stride + n);
-        const std::vector<float> bi(b.begin() + i * stride, b.begin() + i * stride + n);
+        const std::vector<float> ai(a.data() + i * stride, a.data() + i * stride + n);
+        const std::vector<float> bi(b.data() + i * stride, b.data() + i * stride + n);
         EXPECT_EQ(bits(dots[i]), bits(reference_dot(ai, bi))) << "n=" << n << " i=" << i;
         EXPECT_EQ(bits(row_dots[i]), bits(reference_dot(q, ai))) << "n=" << n << " i=" << i;
         EXPECT_EQ(bits(squares[i]), bits(reference_dot(ai, ai))) << "n=" << n << " i=" << i;

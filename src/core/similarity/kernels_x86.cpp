@@ -11,7 +11,9 @@
 
 // GCC 12 reports the deliberately undefined upper halves inside its own
 // AVX-512 cast and broadcast intrinsics as uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace pelrin::similarity::detail {
 namespace {
@@ -20,33 +22,33 @@ namespace {
 
 #define PELRIN_SSE2 __attribute__((target("sse2")))
 
-template <int NA, int NB>
+template <std::size_t NA, std::size_t NB>
 PELRIN_SSE2 void sse2_block(const float* a, std::size_t as, const float* b, std::size_t bs,
                             std::size_t n, float* out, std::size_t os) noexcept {
   __m128 lo[NA][NB];
   __m128 hi[NA][NB];
-  for (int i = 0; i < NA; ++i) {
-    for (int j = 0; j < NB; ++j) lo[i][j] = hi[i][j] = _mm_setzero_ps();
+  for (std::size_t i = 0; i < NA; ++i) {
+    for (std::size_t j = 0; j < NB; ++j) lo[i][j] = hi[i][j] = _mm_setzero_ps();
   }
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
     __m128 blo[NB];
     __m128 bhi[NB];
-    for (int j = 0; j < NB; ++j) {
+    for (std::size_t j = 0; j < NB; ++j) {
       blo[j] = _mm_loadu_ps(b + j * bs + c);
       bhi[j] = _mm_loadu_ps(b + j * bs + c + 4);
     }
-    for (int i = 0; i < NA; ++i) {
+    for (std::size_t i = 0; i < NA; ++i) {
       const __m128 alo = _mm_loadu_ps(a + i * as + c);
       const __m128 ahi = _mm_loadu_ps(a + i * as + c + 4);
-      for (int j = 0; j < NB; ++j) {
+      for (std::size_t j = 0; j < NB; ++j) {
         lo[i][j] = _mm_add_ps(lo[i][j], _mm_mul_ps(alo, blo[j]));
         hi[i][j] = _mm_add_ps(hi[i][j], _mm_mul_ps(ahi, bhi[j]));
       }
     }
   }
-  for (int i = 0; i < NA; ++i) {
-    for (int j = 0; j < NB; ++j) {
+  for (std::size_t i = 0; i < NA; ++i) {
+    for (std::size_t j = 0; j < NB; ++j) {
       alignas(16) float s[8];
       _mm_store_ps(s, lo[i][j]);
       _mm_store_ps(s + 4, hi[i][j]);
@@ -72,24 +74,24 @@ PELRIN_AVX2 inline float avx2_finish(__m256 acc, const float* a, const float* b,
   return finish_eight_lanes(s, a, b, whole, n);
 }
 
-template <int NA, int NB>
+template <std::size_t NA, std::size_t NB>
 PELRIN_AVX2 void avx2_block(const float* a, std::size_t as, const float* b, std::size_t bs,
                             std::size_t n, float* out, std::size_t os) noexcept {
   __m256 acc[NA][NB];
-  for (int i = 0; i < NA; ++i) {
-    for (int j = 0; j < NB; ++j) acc[i][j] = _mm256_setzero_ps();
+  for (std::size_t i = 0; i < NA; ++i) {
+    for (std::size_t j = 0; j < NB; ++j) acc[i][j] = _mm256_setzero_ps();
   }
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
     __m256 bv[NB];
-    for (int j = 0; j < NB; ++j) bv[j] = _mm256_loadu_ps(b + j * bs + c);
-    for (int i = 0; i < NA; ++i) {
+    for (std::size_t j = 0; j < NB; ++j) bv[j] = _mm256_loadu_ps(b + j * bs + c);
+    for (std::size_t i = 0; i < NA; ++i) {
       const __m256 av = _mm256_loadu_ps(a + i * as + c);
-      for (int j = 0; j < NB; ++j) acc[i][j] = _mm256_add_ps(acc[i][j], _mm256_mul_ps(av, bv[j]));
+      for (std::size_t j = 0; j < NB; ++j) acc[i][j] = _mm256_add_ps(acc[i][j], _mm256_mul_ps(av, bv[j]));
     }
   }
-  for (int i = 0; i < NA; ++i) {
-    for (int j = 0; j < NB; ++j) {
+  for (std::size_t i = 0; i < NA; ++i) {
+    for (std::size_t j = 0; j < NB; ++j) {
       out[i * os + j] = avx2_finish(acc[i][j], a + i * as, b + j * bs, whole, n);
     }
   }
@@ -101,19 +103,19 @@ PELRIN_AVX2 float avx2_dot(const float* a, const float* b, std::size_t n) noexce
   return r;
 }
 
-template <int NP>
+template <std::size_t NP>
 PELRIN_AVX2 void avx2_pairs_block(const float* a, std::size_t as, const float* b, std::size_t bs,
                                   std::size_t n, float* out) noexcept {
   __m256 acc[NP];
-  for (int p = 0; p < NP; ++p) acc[p] = _mm256_setzero_ps();
+  for (std::size_t p = 0; p < NP; ++p) acc[p] = _mm256_setzero_ps();
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
-    for (int p = 0; p < NP; ++p) {
+    for (std::size_t p = 0; p < NP; ++p) {
       acc[p] = _mm256_add_ps(acc[p], _mm256_mul_ps(_mm256_loadu_ps(a + p * as + c),
                                                    _mm256_loadu_ps(b + p * bs + c)));
     }
   }
-  for (int p = 0; p < NP; ++p) out[p] = avx2_finish(acc[p], a + p * as, b + p * bs, whole, n);
+  for (std::size_t p = 0; p < NP; ++p) out[p] = avx2_finish(acc[p], a + p * as, b + p * bs, whole, n);
 }
 
 PELRIN_AVX2 void avx2_pairs(const float* a, std::size_t as, const float* b, std::size_t bs,
@@ -124,22 +126,22 @@ PELRIN_AVX2 void avx2_pairs(const float* a, std::size_t as, const float* b, std:
 }
 
 // dot(q, row) and dot(row, row) for NR rows in one pass.
-template <int NR>
+template <std::size_t NR>
 PELRIN_AVX2 void avx2_rows_and_squares_block(const float* q, const float* rows, std::size_t stride,
                                              std::size_t n, float* dots, float* squares) noexcept {
   __m256 dot[NR];
   __m256 square[NR];
-  for (int r = 0; r < NR; ++r) dot[r] = square[r] = _mm256_setzero_ps();
+  for (std::size_t r = 0; r < NR; ++r) dot[r] = square[r] = _mm256_setzero_ps();
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
     const __m256 qv = _mm256_loadu_ps(q + c);
-    for (int r = 0; r < NR; ++r) {
+    for (std::size_t r = 0; r < NR; ++r) {
       const __m256 x = _mm256_loadu_ps(rows + r * stride + c);
       dot[r] = _mm256_add_ps(dot[r], _mm256_mul_ps(qv, x));
       square[r] = _mm256_add_ps(square[r], _mm256_mul_ps(x, x));
     }
   }
-  for (int r = 0; r < NR; ++r) {
+  for (std::size_t r = 0; r < NR; ++r) {
     const float* row = rows + r * stride;
     dots[r] = avx2_finish(dot[r], q, row, whole, n);
     squares[r] = avx2_finish(square[r], row, row, whole, n);
@@ -166,21 +168,21 @@ void sse2_rows_and_squares(const float* q, const float* rows, std::size_t stride
   }
 }
 
-template <int NP>
+template <std::size_t NP>
 PELRIN_SSE2 void sse2_pairs_block(const float* a, std::size_t as, const float* b, std::size_t bs,
                                   std::size_t n, float* out) noexcept {
   __m128 lo[NP];
   __m128 hi[NP];
-  for (int p = 0; p < NP; ++p) lo[p] = hi[p] = _mm_setzero_ps();
+  for (std::size_t p = 0; p < NP; ++p) lo[p] = hi[p] = _mm_setzero_ps();
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
-    for (int p = 0; p < NP; ++p) {
+    for (std::size_t p = 0; p < NP; ++p) {
       lo[p] = _mm_add_ps(lo[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c), _mm_loadu_ps(b + p * bs + c)));
       hi[p] = _mm_add_ps(hi[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c + 4),
                                            _mm_loadu_ps(b + p * bs + c + 4)));
     }
   }
-  for (int p = 0; p < NP; ++p) {
+  for (std::size_t p = 0; p < NP; ++p) {
     alignas(16) float s[8];
     _mm_store_ps(s, lo[p]);
     _mm_store_ps(s + 4, hi[p]);
@@ -201,30 +203,30 @@ PELRIN_SSE2 void sse2_pairs(const float* a, std::size_t as, const float* b, std:
 
 // Lanes 0..7 accumulate the dot product with b row j, lanes 8..15 the one
 // with row j + 1; `a`'s block is broadcast to both halves.
-template <int NA, int NP>
+template <std::size_t NA, std::size_t NP>
 PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b, std::size_t bs,
                                 std::size_t n, float* out, std::size_t os) noexcept {
   __m512 acc[NA][NP];
-  for (int i = 0; i < NA; ++i) {
-    for (int p = 0; p < NP; ++p) acc[i][p] = _mm512_setzero_ps();
+  for (std::size_t i = 0; i < NA; ++i) {
+    for (std::size_t p = 0; p < NP; ++p) acc[i][p] = _mm512_setzero_ps();
   }
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
     __m512 bv[NP];
-    for (int p = 0; p < NP; ++p) {
+    for (std::size_t p = 0; p < NP; ++p) {
       const __m256 lo = _mm256_loadu_ps(b + (2 * p) * bs + c);
       const __m256 hi = _mm256_loadu_ps(b + (2 * p + 1) * bs + c);
       bv[p] = _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castps_pd(_mm512_castps256_ps512(lo)),
                                                   _mm256_castps_pd(hi), 1));
     }
-    for (int i = 0; i < NA; ++i) {
+    for (std::size_t i = 0; i < NA; ++i) {
       const __m256 a8 = _mm256_loadu_ps(a + i * as + c);
       const __m512 av = _mm512_castpd_ps(_mm512_broadcast_f64x4(_mm256_castps_pd(a8)));
-      for (int p = 0; p < NP; ++p) acc[i][p] = _mm512_add_ps(acc[i][p], _mm512_mul_ps(av, bv[p]));
+      for (std::size_t p = 0; p < NP; ++p) acc[i][p] = _mm512_add_ps(acc[i][p], _mm512_mul_ps(av, bv[p]));
     }
   }
-  for (int i = 0; i < NA; ++i) {
-    for (int p = 0; p < NP; ++p) {
+  for (std::size_t i = 0; i < NA; ++i) {
+    for (std::size_t p = 0; p < NP; ++p) {
       alignas(64) float s[16];
       _mm512_store_ps(s, acc[i][p]);
       out[i * os + 2 * p] = finish_eight_lanes(s, a + i * as, b + (2 * p) * bs, whole, n);
