@@ -56,10 +56,55 @@ def tour_json_repair_and_usage() -> None:
     assert [s.session_id for s in stats] == ["s-404", "s-101", "s-202"]
 
 
+def toy_embedding(text: str, dims: int = 96) -> list:
+    """A stand-in for a real embedding model: hashed words and character
+    trigrams, each adding +1 or -1 to two of `dims` coordinates."""
+    import hashlib
+
+    vector = [0.0] * dims
+    words = "".join(c.lower() if c.isalnum() else " " for c in text).split()
+    features = words + [w[i : i + 3] for w in words for i in range(max(1, len(w) - 2))]
+    for feature in features:
+        digest = hashlib.blake2b(feature.encode(), digest_size=8).digest()
+        for k in (0, 4):
+            index = int.from_bytes(digest[k : k + 2], "little") % dims
+            vector[index] += 1.0 if digest[k + 2] & 1 else -1.0
+    return vector
+
+
+def tour_semantic_search() -> None:
+    section("Semantic search over sample embeddings")
+    sample = json.loads((DATA / "similarity_documents.json").read_text(encoding="utf-8"))
+    titles = [d["title"] for d in sample["documents"]]
+    vectors = [d["embedding"] for d in sample["documents"]]
+    index = pn.EmbeddingIndex(vectors, titles)
+    print(f"index of {index.len()} documents, {index.dim()} dimensions")
+    for query in ["why does my test fail with a timeout", "store embeddings in less memory"]:
+        q = toy_embedding(query)
+        hits = index.query(q, k=3)
+        print(f"query: {query!r}")
+        for title, score in hits:
+            print(f"   {score:.3f}  {title}")
+        # The index, top-k over the raw corpus and the cosine agree.
+        top = pn.top_k_similar(q, vectors, k=3)
+        assert [titles[i] for i, _ in top] == [t for t, _ in hits] or len(hits) < 3
+
+    # 8-bit codes take a quarter of the memory and rank nearly alike.
+    codes = pn.batch_quantize_embeddings(vectors)
+    q = pn.quantize_embedding(toy_embedding("store embeddings in less memory"))
+    sims = pn.batch_quantized_cosine_similarity(q, codes)
+    best = max(range(len(sims)), key=sims.__getitem__)
+    print(f"best match by 8-bit codes: {titles[best]} ({sims[best]:.3f})")
+    graph = pn.knn_graph(vectors, k=1)
+    neighbour, distance = graph[0][0][0], graph[0][1][0]
+    print(f"nearest neighbour of {titles[0]!r}: {titles[neighbour]!r} (distance {distance:.3f})")
+
+
 def main() -> None:
     print(f"pelrin_native {pn.__version__}: {len(pn.__all__)} public names")
     tour_token_estimate()
     tour_json_repair_and_usage()
+    tour_semantic_search()
 
 
 if __name__ == "__main__":

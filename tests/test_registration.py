@@ -54,6 +54,27 @@ FUNCTIONS = {
     "repair_quotes": ("(value)", "Repair mismatched or incorrect quotes in JSON."),
     "is_valid_json": ("(value)", "Check if a string is valid JSON."),
     "get_json_type": ("(value)", "Extract the type of a JSON value as a string."),
+    "cosine_similarity": ("(a, b)", "Compute cosine similarity between two vectors."),
+    "batch_cosine_similarity": ("(query, corpus)",
+                                "Compute cosine similarity between a query vector and multiple corpus vectors."),
+    "similarity_matrix": ("(queries, corpus, normalize=True)", ""),
+    "top_k_similar": ("(query, corpus, k=10)", "Find top-k most similar vectors from a corpus."),
+    "batch_normalize_vectors": ("(vectors)", ""),
+    "batch_cosine_similarity_normalized": ("(query, normalized_corpus)", ""),
+    "top_k_similar_normalized": ("(query, normalized_corpus, k=10)",
+                                 "Find top-k similar vectors from a pre-normalized corpus."),
+    "quantize_embedding": ("(embedding)", "Quantize a float32 embedding to int8."),
+    "batch_quantize_embeddings": ("(embeddings)", "Batch quantize multiple embeddings."),
+    "dequantize_embedding": ("(quantized)", "Dequantize a quantized embedding back to float32."),
+    "quantized_cosine_similarity": ("(a, b)", "Compute cosine similarity between two quantized embeddings."),
+    "batch_quantized_cosine_similarity": ("(query, corpus)",
+                                          "Batch cosine similarity between a query and quantized corpus."),
+    "matmul_vector": ("(matrix, vector)", "Matrix-vector multiplication using SIMD."),
+    "batch_matmul_vector": ("(matrix, vectors)", "Batch matrix-vector multiplication."),
+    "random_projection": ("(embeddings, target_dim, seed=42)",
+                          "Project embeddings to lower dimension using random projection."),
+    "pairwise_distances": ("(embeddings)", "Compute pairwise distances for a set of embeddings."),
+    "knn_graph": ("(embeddings, k=5)", "Find k-nearest neighbors for each embedding in a corpus."),
     "count_tokens_fast": ("(text)", "Fast approximate token count (~90% accuracy)."),
     "count_tokens_fast_batch": ("(texts)", "Count tokens for a batch of texts using the fast heuristic."),
     "scan_usage_file": ("(file_path)", "Scan a single JSONL file (plain or gzip) and aggregate per-session stats."),
@@ -71,6 +92,8 @@ CLASSES: dict[str, tuple[str | None, str]] = {
                 "A chat message (mirrors ``pelrin_protocol::Message``)."),
     "StreamChunk": ("(content=None, tool_calls=None, is_final=False, usage=None)",
                     "A chunk from a streaming response (mirrors ``pelrin_protocol::StreamChunk``)."),
+    "EmbeddingIndex": ("(vectors, labels)", "Pre-normalized embedding corpus for batch similarity queries."),
+    "QuantizedEmbedding": ("(data, scale, zero_point)", "Quantized embedding representation using int8."),
     "SessionStats": (None, "Per-session aggregated statistics from usage.jsonl scanning."),
 }
 
@@ -101,7 +124,7 @@ def test_function(name):
     assert fn.__self__ is pn
     assert fn.__qualname__ == name
     assert fn.__text_signature__ == signature
-    assert fn.__doc__.splitlines()[0] == first_line
+    assert ((fn.__doc__ or "").splitlines() or [""])[0] == first_line
 
 
 @pytest.mark.parametrize("name", sorted(CLASSES))

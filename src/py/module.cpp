@@ -2,9 +2,11 @@
 #include "py/python.h"
 
 #include "py/arg_normalizer.h"
+#include "py/embeddings.h"
 #include "py/frame/registry.h"
 #include "py/json_repair.h"
 #include "py/protocol.h"
+#include "py/similarity.h"
 #include "py/tokenizer.h"
 #include "py/trace_scanner.h"
 
@@ -25,8 +27,27 @@ const Row kRows[] = {
     class_row("StreamChunk", &stream_chunk_type),
     function_row(kEchoMessage),
     function_row(kEchoStreamChunk),
+    function_row(kCosineSimilarity),
+    function_row(kBatchCosineSimilarity),
+    function_row(kSimilarityMatrix),
+    function_row(kTopKSimilar),
+    function_row(kBatchNormalizeVectors),
+    function_row(kBatchCosineSimilarityNormalized),
+    function_row(kTopKSimilarNormalized),
+    class_row("EmbeddingIndex", &embedding_index_type),
     function_row(kRepairJson),
     function_row(kExtractJsonObjects),
+    class_row("QuantizedEmbedding", &quantized_embedding_type),
+    function_row(kQuantizeEmbedding),
+    function_row(kBatchQuantizeEmbeddings),
+    function_row(kDequantizeEmbedding),
+    function_row(kQuantizedCosineSimilarity),
+    function_row(kBatchQuantizedCosineSimilarity),
+    function_row(kMatmulVector),
+    function_row(kBatchMatmulVector),
+    function_row(kRandomProjection),
+    function_row(kPairwiseDistances),
+    function_row(kKnnGraph),
     function_row(kCoerceStringType),
     function_row(kBatchCoerceStringTypes),
     function_row(kNormalizeJsonString),
