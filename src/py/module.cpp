@@ -2,6 +2,7 @@
 #include "py/python.h"
 
 #include "py/frame/registry.h"
+#include "py/pattern_match.h"
 #include "py/tokenizer.h"
 
 namespace pelrin::py {
@@ -14,6 +15,14 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    class_row("PatternMatcher", &pattern_matcher_type),
+    class_row("PatternMatch", &pattern_match_type),
+    function_row(kContainsAnyPattern),
+    function_row(kFindAllPatterns),
+    function_row(kCountPatternMatches),
+    function_row(kGetMatchedPatternIndices),
+    function_row(kBatchContainsAny),
+    function_row(kWeightedPatternScore),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };

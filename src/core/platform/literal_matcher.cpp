@@ -1,0 +1,500 @@
+// Aho-Corasick automaton: trie, failure links, dense DFA or contiguous NFA.
+//
+// Invariants of the compiled form:
+//   - every state s has depth(s), the length of the trie string it stands
+//     for, and out(s): the longest pattern that is a suffix of that string
+//     (its own pattern if it ends one, else out(fail(s))), with its length;
+//   - state ids are premultiplied by the row stride in the DFA; match states
+//     come first, then the start state, so "s < special_limit" singles out
+//     the states the search loop must stop at with one comparison (the start
+//     counts only when a prefilter can skip ahead from it);
+//   - duplicate patterns keep only their first index (later duplicates can
+//     never be reported under either semantics).
+// Leftmost-longest is searched on the same automaton: after the first match
+// the scan goes on while a match starting at or before the best start is
+// still possible, that is while end - depth(state) <= best.start.
+#include "core/platform/literal_matcher.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <utility>
+
+#include "core/base/panic.h"
+
+namespace pelrin::platform {
+namespace {
+
+constexpr std::uint32_t kNoPattern = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kNoState = std::numeric_limits<std::uint32_t>::max();
+
+constexpr unsigned char fold(unsigned char b) noexcept {
+  return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
+}
+
+// Build-time trie with sorted sparse transitions.
+struct TrieState {
+  std::vector<std::pair<unsigned char, std::uint32_t>> next;  // by byte, sorted
+  std::uint32_t fail = 0;
+  std::uint32_t depth = 0;
+  std::uint32_t own = kNoPattern;  // pattern ending here
+  std::uint32_t out = kNoPattern;  // longest pattern that is a suffix
+  std::uint32_t out_len = 0;
+
+  std::uint32_t child(unsigned char b) const {
+    auto it = std::lower_bound(next.begin(), next.end(), b,
+                               [](const auto& e, unsigned char v) { return e.first < v; });
+    return (it != next.end() && it->first == b) ? it->second : kNoState;
+  }
+};
+
+// Finds the next position in [p, end) holding one of up to three bytes.
+const unsigned char* find_byte(const unsigned char* p, const unsigned char* end, int n,
+                               const unsigned char* bytes) {
+  if (n == 1) {
+    const void* r = std::memchr(p, bytes[0], static_cast<std::size_t>(end - p));
+    return r == nullptr ? end : static_cast<const unsigned char*>(r);
+  }
+  const unsigned char a = bytes[0];
+  const unsigned char b = bytes[1];
+  const unsigned char c = n == 3 ? bytes[2] : bytes[1];
+  // Word-at-a-time test: a zero byte in (w ^ pattern) marks a hit.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  const std::uint64_t pa = kOnes * a;
+  const std::uint64_t pb = kOnes * b;
+  const std::uint64_t pc = kOnes * c;
+  while (end - p >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t xa = w ^ pa;
+    const std::uint64_t xb = w ^ pb;
+    const std::uint64_t xc = w ^ pc;
+    const std::uint64_t hit = ((xa - kOnes) & ~xa) | ((xb - kOnes) & ~xb) | ((xc - kOnes) & ~xc);
+    if ((hit & kHighs) != 0) break;
+    p += 8;
+  }
+  for (; p < end; ++p) {
+    if (*p == a || *p == b || *p == c) return p;
+  }
+  return end;
+}
+
+}  // namespace
+
+struct LiteralMatcher::Impl {
+  LiteralMatcherOptions options;
+  std::vector<std::string> patterns;
+  std::array<std::uint8_t, 256> classes{};  // text byte (case folded) -> class
+  std::uint32_t class_count = 0;
+  bool dfa = false;
+
+  // Prefilter: the bytes that can start a match, when there are 1 to 3.
+  int start_byte_count = 0;
+  unsigned char start_bytes[3] = {};
+
+  // ---- dense DFA ----
+  std::uint32_t shift = 0;  // log2 of the row stride
+  std::vector<std::uint32_t> trans;        // premultiplied ids
+  std::uint32_t start = 0;                 // premultiplied id of the start state
+  std::uint32_t special_limit = 0;         // ids below: match states (and the start with a prefilter)
+  std::uint32_t match_limit = 0;           // ids < this are match states
+  // Per state index (id >> shift): depth, out pattern and its length.
+  std::vector<std::uint32_t> depth;
+  std::vector<std::uint32_t> out;
+  std::vector<std::uint32_t> out_len;
+
+  // ---- contiguous NFA (state ids are indices; 0 is the start) ----
+  std::vector<std::uint32_t> fail;
+  std::vector<std::uint32_t> first;   // CSR offsets into keys/next, size states + 1
+  std::vector<std::uint8_t> keys;     // class ids, sorted per state
+  std::vector<std::uint32_t> next;
+  std::vector<std::uint32_t> root_dense;  // start state's full row over classes
+
+  std::uint32_t nfa_step(std::uint32_t s, std::uint8_t cls) const {
+    for (;;) {
+      if (s == 0) return root_dense[cls];
+      const std::uint32_t b = first[s];
+      const std::uint32_t e = first[s + 1];
+      for (std::uint32_t k = b; k < e; ++k) {
+        if (keys[k] == cls) return next[k];
+        if (keys[k] > cls) break;
+      }
+      s = fail[s];
+    }
+  }
+
+  // Skips to the next position that can start a match, from the start state.
+  std::size_t skip(std::string_view text, std::size_t i) const {
+    const auto* base = reinterpret_cast<const unsigned char*>(text.data());
+    return static_cast<std::size_t>(
+        find_byte(base + i, base + text.size(), start_byte_count, start_bytes) - base);
+  }
+
+  bool find_dfa(std::string_view text, std::size_t from, LiteralMatch& m) const;
+  bool find_nfa(std::string_view text, std::size_t from, LiteralMatch& m) const;
+};
+
+namespace {
+
+template <class Impl, class Step, class IsMatch, class Index>
+bool leftmost_tail(const Impl& im, std::string_view text, std::size_t i, std::uint32_t s,
+                   LiteralMatch& best, Step step, IsMatch is_match, Index index) {
+  // best holds the first match seen; look for one starting no later that ends later.
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  while (i < n) {
+    s = step(s, im.classes[p[i]]);
+    ++i;
+    const std::uint32_t x = index(s);
+    if (i - im.depth[x] > best.start) break;
+    if (is_match(s)) {
+      const std::size_t st = i - im.out_len[x];
+      if (st < best.start || (st == best.start && i > best.end)) {
+        best.start = st;
+        best.end = i;
+        best.pattern = im.out[x];
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from, LiteralMatch& m) const {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  const std::uint32_t* t = trans.data();
+  const std::uint8_t* cls = classes.data();
+  std::uint32_t s = start;
+  std::size_t i = from;
+  if (s < match_limit) {
+    m = {out[s >> shift], i, i};
+  } else {
+    for (;;) {
+      if (s == start && start_byte_count != 0) {
+        i = skip(text, i);
+        if (i >= n) return false;
+      }
+      // Hot loop: ordinary states only.
+      while (i < n) {
+        s = t[s + cls[p[i]]];
+        ++i;
+        if (s < special_limit) break;
+      }
+      if (s < match_limit) break;
+      if (i >= n) return false;
+    }
+    const std::uint32_t x = s >> shift;
+    m = {out[x], i - out_len[x], i};
+  }
+  if (options.kind == MatchKind::kStandard) return true;
+  return leftmost_tail(
+      *this, text, m.end, s, m, [t](std::uint32_t st, std::uint8_t c) { return t[st + c]; },
+      [this](std::uint32_t st) { return st < match_limit; },
+      [this](std::uint32_t st) { return st >> shift; });
+}
+
+bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from, LiteralMatch& m) const {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::uint32_t s = 0;
+  std::size_t i = from;
+  if (out[0] != kNoPattern) {
+    m = {out[0], i, i};
+  } else {
+    for (;;) {
+      if (s == 0 && start_byte_count != 0) {
+        i = skip(text, i);
+        if (i >= n) return false;
+      }
+      if (i >= n) return false;
+      s = nfa_step(s, classes[p[i]]);
+      ++i;
+      if (out[s] != kNoPattern) break;
+    }
+    m = {out[s], i - out_len[s], i};
+  }
+  if (options.kind == MatchKind::kStandard) return true;
+  return leftmost_tail(
+      *this, text, m.end, s, m, [this](std::uint32_t st, std::uint8_t c) { return nfa_step(st, c); },
+      [this](std::uint32_t st) { return out[st] != kNoPattern; }, [](std::uint32_t st) { return st; });
+}
+
+namespace {
+
+template <class S>
+Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> input,
+                                                         const LiteralMatcherOptions& options);
+
+}  // namespace
+
+LiteralMatcher::LiteralMatcher(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+LiteralMatcher::LiteralMatcher(LiteralMatcher&&) noexcept = default;
+LiteralMatcher& LiteralMatcher::operator=(LiteralMatcher&&) noexcept = default;
+LiteralMatcher::~LiteralMatcher() = default;
+
+MatchKind LiteralMatcher::kind() const noexcept { return impl_->options.kind; }
+bool LiteralMatcher::ascii_case_insensitive() const noexcept { return impl_->options.ascii_case_insensitive; }
+std::size_t LiteralMatcher::pattern_count() const noexcept { return impl_->patterns.size(); }
+const std::vector<std::string>& LiteralMatcher::patterns() const noexcept { return impl_->patterns; }
+bool LiteralMatcher::is_dfa() const noexcept { return impl_->dfa; }
+
+bool LiteralMatcher::find_at(std::string_view text, std::size_t from, LiteralMatch& out) const {
+  if (from > text.size()) return false;
+  return impl_->dfa ? impl_->find_dfa(text, from, out) : impl_->find_nfa(text, from, out);
+}
+
+bool LiteralMatcher::is_match(std::string_view text) const {
+  LiteralMatch m;
+  return find_at(text, 0, m);
+}
+
+std::size_t LiteralMatcher::count(std::string_view text) const {
+  std::size_t n = 0;
+  for_each(text, [&n](const LiteralMatch&) {
+    ++n;
+    return true;
+  });
+  return n;
+}
+
+std::vector<LiteralMatch> LiteralMatcher::find_all(std::string_view text) const {
+  std::vector<LiteralMatch> all;
+  for_each(text, [&all](const LiteralMatch& m) {
+    all.push_back(m);
+    return true;
+  });
+  return all;
+}
+
+std::string LiteralMatcher::replace_all(std::string_view text,
+                                        std::span<const std::string_view> replacements) const {
+  PELRIN_CHECK(!replacements.empty() || pattern_count() == 0);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t last = 0;
+  for_each(text, [&](const LiteralMatch& m) {
+    out.append(text.substr(last, m.start - last));
+    out.append(replacements.size() == 1 ? replacements[0] : replacements[m.pattern]);
+    last = m.end;
+    return true;
+  });
+  out.append(text.substr(last));
+  return out;
+}
+
+Result<LiteralMatcher> LiteralMatcher::build(std::span<const std::string_view> patterns,
+                                             const LiteralMatcherOptions& options) {
+  auto r = build_impl(patterns, options);
+  if (!r.ok()) return std::move(r).error();
+  return LiteralMatcher(std::move(r).value());
+}
+
+Result<LiteralMatcher> LiteralMatcher::build(std::span<const std::string> patterns,
+                                             const LiteralMatcherOptions& options) {
+  auto r = build_impl(patterns, options);
+  if (!r.ok()) return std::move(r).error();
+  return LiteralMatcher(std::move(r).value());
+}
+
+namespace {
+
+template <class S>
+Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> input,
+                                                         const LiteralMatcherOptions& options) {
+  constexpr std::size_t kMaxPatterns = std::numeric_limits<std::int32_t>::max();
+  if (input.size() > kMaxPatterns) {
+    return Error::value("too many patterns: " + std::to_string(input.size()) + " exceed the limit of " +
+                        std::to_string(kMaxPatterns));
+  }
+  auto im = std::make_unique<LiteralMatcher::Impl>();
+  im->options = options;
+  im->patterns.reserve(input.size());
+  for (const auto& p : input) im->patterns.emplace_back(p);
+  const bool fold_case = options.ascii_case_insensitive;
+  auto key = [fold_case](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return fold_case ? fold(b) : b;
+  };
+
+  // 1. Trie.
+  std::vector<TrieState> trie(1);
+  for (std::size_t pi = 0; pi < im->patterns.size(); ++pi) {
+    std::uint32_t s = 0;
+    for (const char c : im->patterns[pi]) {
+      const unsigned char b = key(c);
+      std::uint32_t nx = trie[s].child(b);
+      if (nx == kNoState) {
+        if (trie.size() >= options.max_states) {
+          return Error::value("pattern set too large: the automaton needs more than " +
+                              std::to_string(options.max_states) + " states");
+        }
+        nx = static_cast<std::uint32_t>(trie.size());
+        auto& v = trie[s].next;
+        v.insert(std::lower_bound(v.begin(), v.end(), b, [](const auto& e, unsigned char x) { return e.first < x; }),
+                 {b, nx});
+        trie.push_back(TrieState{});
+        trie.back().depth = trie[s].depth + 1;
+      }
+      s = nx;
+    }
+    if (trie[s].own == kNoPattern) trie[s].own = static_cast<std::uint32_t>(pi);
+  }
+  const auto states = static_cast<std::uint32_t>(trie.size());
+
+  // 2. Byte classes: one per byte used by a pattern, one for all others.
+  std::array<bool, 256> used{};
+  for (const auto& st : trie) {
+    for (const auto& [b, nx] : st.next) used[b] = true;
+  }
+  std::uint32_t nclasses = 1;
+  std::array<std::uint8_t, 256> cls{};
+  for (int b = 0; b < 256; ++b) {
+    if (used[static_cast<std::size_t>(b)]) cls[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(nclasses++);
+  }
+  if (nclasses > 256) {
+    // All 256 bytes used: the "other" class is never needed.
+    nclasses = 256;
+    for (int b = 0; b < 256; ++b) cls[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(b);
+  }
+  for (int b = 0; b < 256; ++b) {
+    const auto ub = static_cast<unsigned char>(b);
+    im->classes[ub] = cls[fold_case ? fold(ub) : ub];
+  }
+  im->class_count = nclasses;
+
+  // 3. Failure links and outputs, breadth first (a state's failure target is
+  // shallower, so it is finished first). BFS order is kept for later passes.
+  std::vector<std::uint32_t> order;
+  order.reserve(states);
+  order.push_back(0);
+  trie[0].out = trie[0].own;
+  trie[0].out_len = 0;
+  for (std::size_t qi = 0; qi < order.size(); ++qi) {
+    const std::uint32_t s = order[qi];
+    for (const auto& [b, nx] : trie[s].next) {
+      std::uint32_t f = 0;
+      if (s != 0) {
+        f = trie[s].fail;
+        for (;;) {
+          const std::uint32_t c = trie[f].child(b);
+          if (c != kNoState) {
+            f = c;
+            break;
+          }
+          if (f == 0) break;
+          f = trie[f].fail;
+        }
+      }
+      TrieState& t = trie[nx];
+      t.fail = f;
+      if (t.own != kNoPattern) {
+        t.out = t.own;
+        t.out_len = t.depth;
+      } else {
+        t.out = trie[f].out;
+        t.out_len = trie[f].out_len;
+      }
+      order.push_back(nx);
+    }
+  }
+
+  // 4. Prefilter on start bytes (not with an empty pattern: every position matches).
+  if (trie[0].out == kNoPattern) {
+    std::array<bool, 256> starts{};
+    int count = 0;
+    for (int b = 0; b < 256; ++b) {
+      const auto ub = static_cast<unsigned char>(b);
+      if (trie[0].child(fold_case ? fold(ub) : ub) != kNoState) {
+        starts[ub] = true;
+        ++count;
+      }
+    }
+    if (count >= 1 && count <= 3) {
+      for (int b = 0; b < 256; ++b) {
+        if (starts[static_cast<std::size_t>(b)]) im->start_bytes[im->start_byte_count++] = static_cast<unsigned char>(b);
+      }
+    }
+  }
+
+  std::uint32_t shift = 0;
+  while ((std::uint32_t{1} << shift) < nclasses) ++shift;
+  const std::size_t stride = std::size_t{1} << shift;
+  im->dfa = static_cast<std::size_t>(states) * stride <= options.max_dfa_transitions &&
+            (static_cast<std::uint64_t>(states) << shift) <= std::numeric_limits<std::uint32_t>::max();
+
+  if (im->dfa) {
+    // Renumber: match states, then the start (if not a match), then the rest.
+    std::vector<std::uint32_t> id(states);
+    std::uint32_t next_index = 0;
+    for (std::uint32_t s : order) {
+      if (trie[s].out != kNoPattern) id[s] = next_index++;
+    }
+    const std::uint32_t nmatch = next_index;
+    if (trie[0].out == kNoPattern) id[0] = next_index++;
+    for (std::uint32_t s : order) {
+      if (trie[s].out == kNoPattern && s != 0) id[s] = next_index++;
+    }
+    im->shift = shift;
+    im->match_limit = nmatch << shift;
+    im->start = id[0] << shift;
+    im->special_limit = im->start_byte_count != 0 ? im->match_limit + (1u << shift) : im->match_limit;
+    im->trans.assign(static_cast<std::size_t>(states) * stride, 0);
+    im->depth.resize(states);
+    im->out.resize(states);
+    im->out_len.resize(states);
+    // Rows by BFS order: a missing transition copies the failure state's row.
+    for (std::uint32_t s : order) {
+      const std::size_t row = static_cast<std::size_t>(id[s]) * stride;
+      if (s == 0) {
+        for (std::size_t c = 0; c < stride; ++c) im->trans[row + c] = id[0] << shift;
+      } else {
+        const std::size_t frow = static_cast<std::size_t>(id[trie[s].fail]) * stride;
+        std::copy_n(im->trans.begin() + static_cast<std::ptrdiff_t>(frow), stride,
+                    im->trans.begin() + static_cast<std::ptrdiff_t>(row));
+      }
+      for (const auto& [b, nx] : trie[s].next) im->trans[row + cls[b]] = id[nx] << shift;
+      im->depth[id[s]] = trie[s].depth;
+      im->out[id[s]] = trie[s].out;
+      im->out_len[id[s]] = trie[s].out_len;
+    }
+  } else {
+    // Contiguous NFA in BFS order, start state 0 with a dense row.
+    std::vector<std::uint32_t> id(states);
+    for (std::uint32_t i = 0; i < states; ++i) id[order[i]] = i;
+    im->fail.resize(states);
+    im->first.resize(static_cast<std::size_t>(states) + 1);
+    im->depth.resize(states);
+    im->out.resize(states);
+    im->out_len.resize(states);
+    std::size_t edges = 0;
+    for (const auto& st : trie) edges += st.next.size();
+    im->keys.reserve(edges);
+    im->next.reserve(edges);
+    for (std::uint32_t i = 0; i < states; ++i) {
+      const TrieState& st = trie[order[i]];
+      im->first[i] = static_cast<std::uint32_t>(im->keys.size());
+      // Sorted by class: classes are assigned in byte order, so byte order is class order.
+      for (const auto& [b, nx] : st.next) {
+        im->keys.push_back(cls[b]);
+        im->next.push_back(id[nx]);
+      }
+      im->fail[i] = id[st.fail];
+      im->depth[i] = st.depth;
+      im->out[i] = st.out;
+      im->out_len[i] = st.out_len;
+    }
+    im->first[states] = static_cast<std::uint32_t>(im->keys.size());
+    im->root_dense.assign(nclasses, 0);
+    for (const auto& [b, nx] : trie[0].next) im->root_dense[cls[b]] = id[nx];
+  }
+  return im;
+}
+
+}  // namespace
+
+}  // namespace pelrin::platform
