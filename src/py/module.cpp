@@ -3,6 +3,7 @@
 
 #include "py/frame/registry.h"
 #include "py/pattern_match.h"
+#include "py/streaming_filter.h"
 #include "py/tokenizer.h"
 
 namespace pelrin::py {
@@ -15,6 +16,12 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    class_row("StreamingFilter", &streaming_filter_type),
+    class_row("StreamingChunkResult", &streaming_chunk_result_type),
+    function_row(kStripThinkingTokens),
+    function_row(kContainsThinkingTokens),
+    function_row(kFindThinkingTokens),
+    function_row(kExtractThinkingContent),
     class_row("PatternMatcher", &pattern_matcher_type),
     class_row("PatternMatch", &pattern_match_type),
     function_row(kContainsAnyPattern),
