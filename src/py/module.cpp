@@ -2,6 +2,7 @@
 #include "py/python.h"
 
 #include "py/frame/registry.h"
+#include "py/classifier.h"
 #include "py/pattern_match.h"
 #include "py/streaming_filter.h"
 #include "py/tokenizer.h"
@@ -22,6 +23,15 @@ const Row kRows[] = {
     function_row(kContainsThinkingTokens),
     function_row(kFindThinkingTokens),
     function_row(kExtractThinkingContent),
+    class_row("TaskClassifier", &task_classifier_type),
+    class_row("ClassificationResult", &classification_result_type),
+    class_row("TaskType", &task_type_type),
+    function_row(kClassifyTask),
+    function_row(kHasActionKeywords),
+    function_row(kHasAnalysisKeywords),
+    function_row(kHasGenerationKeywords),
+    function_row(kHasNegation),
+    function_row(kFindAllKeywords),
     class_row("PatternMatcher", &pattern_matcher_type),
     class_row("PatternMatch", &pattern_match_type),
     function_row(kContainsAnyPattern),
