@@ -5,6 +5,7 @@
 #include "py/classifier.h"
 #include "py/pattern_match.h"
 #include "py/streaming_filter.h"
+#include "py/thinking.h"
 #include "py/tokenizer.h"
 
 namespace pelrin::py {
@@ -23,6 +24,11 @@ const Row kRows[] = {
     function_row(kContainsThinkingTokens),
     function_row(kFindThinkingTokens),
     function_row(kExtractThinkingContent),
+    class_row("ThinkingDetector", &thinking_detector_type),
+    class_row("PatternAnalysis", &pattern_analysis_type),
+    function_row(kDetectCircularPhrases),
+    function_row(kCountCircularPatterns),
+    function_row(kFindCircularPatterns),
     class_row("TaskClassifier", &task_classifier_type),
     class_row("ClassificationResult", &classification_result_type),
     class_row("TaskType", &task_type_type),

@@ -81,7 +81,6 @@ def test_task_type_enum():
         hash(pn.TaskType.Edit)
     with pytest.raises(TypeError):
         pn.TaskType()
-    assert pn.TaskClassifier.__text_signature__ == "(position_weight=0.1, negation_radius=20)"
 
 
 @pytest.mark.parametrize(

@@ -130,4 +130,3 @@ def test_classes():
         pn.StreamingChunkResult()
     with pytest.raises(OverflowError):
         pn.StreamingFilter(max_thinking_content=-1)
-    assert pn.StreamingFilter.__text_signature__ == "(suppress_thinking=False, max_thinking_content=50000)"
