@@ -111,11 +111,14 @@ struct LiteralMatcher::Impl {
   std::vector<std::uint32_t> first;   // CSR offsets into keys/next, size states + 1
   std::vector<std::uint8_t> keys;     // class ids, sorted per state
   std::vector<std::uint32_t> next;
-  std::vector<std::uint32_t> root_dense;  // start state's full row over classes
+  // The shallowest states (ids below dense_count, the start included) have
+  // full rows, so the failure chase ends as soon as it reaches one.
+  std::uint32_t dense_count = 0;
+  std::vector<std::uint32_t> dense;  // dense_count rows of class_count entries
 
   std::uint32_t nfa_step(std::uint32_t s, std::uint8_t cls) const {
     for (;;) {
-      if (s == 0) return root_dense[cls];
+      if (s < dense_count) return dense[static_cast<std::size_t>(s) * class_count + cls];
       const std::uint32_t b = first[s];
       const std::uint32_t e = first[s + 1];
       for (std::uint32_t k = b; k < e; ++k) {
@@ -489,8 +492,25 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
       im->out_len[i] = st.out_len;
     }
     im->first[states] = static_cast<std::uint32_t>(im->keys.size());
-    im->root_dense.assign(nclasses, 0);
-    for (const auto& [b, nx] : trie[0].next) im->root_dense[cls[b]] = id[nx];
+    // Dense rows for depth <= 2, within a budget; BFS order makes them a prefix.
+    constexpr std::size_t kDenseBudget = std::size_t{1} << 20;
+    std::uint32_t dense_count = 0;
+    while (dense_count < states && trie[order[dense_count]].depth <= 2 &&
+           (static_cast<std::size_t>(dense_count) + 1) * nclasses <= kDenseBudget) {
+      ++dense_count;
+    }
+    im->dense_count = dense_count;
+    im->dense.assign(static_cast<std::size_t>(dense_count) * nclasses, 0);
+    for (std::uint32_t i = 0; i < dense_count; ++i) {
+      const std::size_t row = static_cast<std::size_t>(i) * nclasses;
+      if (i != 0) {
+        // The failure state is shallower, so its row is already complete.
+        const std::size_t frow = static_cast<std::size_t>(im->fail[i]) * nclasses;
+        std::copy_n(im->dense.begin() + static_cast<std::ptrdiff_t>(frow), nclasses,
+                    im->dense.begin() + static_cast<std::ptrdiff_t>(row));
+      }
+      for (std::uint32_t k = im->first[i]; k < im->first[i + 1]; ++k) im->dense[row + im->keys[k]] = im->next[k];
+    }
   }
   return im;
 }
