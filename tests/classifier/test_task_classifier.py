@@ -99,3 +99,19 @@ def test_find_all_keywords():
     assert pn.find_all_keywords("é add new") == [(3, 6, "add", "generation"), (7, 10, "new", "generation")]
     assert pn.find_all_keywords("update") == [(0, 6, "update", "edit")]
     assert [k[3] for k in pn.find_all_keywords("list start")] == ["search", "action"]
+
+
+def test_legacy_dict_does_not_leak():
+    import sys
+
+    r = pn.classify_task("fix it")
+
+    def run():
+        for _ in range(10_000):
+            r.to_legacy_dict()
+            pn.find_all_keywords("run tests")
+
+    run()
+    before = sys.getallocatedblocks()
+    run()
+    assert sys.getallocatedblocks() - before < 100

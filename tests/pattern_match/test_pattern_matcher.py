@@ -121,3 +121,20 @@ def test_threads_share_matcher_and_cache():
         t.join()
     assert not errors
     assert len(results) == 40 and all(r == expected for r in results)
+
+
+def test_hand_built_results_do_not_leak():
+    import sys
+
+    m = pn.PatternMatcher(["ab", "b"])
+
+    def run():
+        for _ in range(10_000):
+            pn.batch_contains_any(["xab", "y"], ["ab"])
+            m.find_all("ab b")
+            m.count_by_pattern("ab b")
+
+    run()
+    before = sys.getallocatedblocks()
+    run()
+    assert sys.getallocatedblocks() - before < 100

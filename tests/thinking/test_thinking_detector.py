@@ -161,3 +161,19 @@ def test_classes():
         pn.PatternAnalysis()
     with pytest.raises(OverflowError):
         pn.ThinkingDetector(window_size=-1)
+
+
+def test_stats_do_not_leak():
+    import sys
+
+    d = pn.ThinkingDetector()
+
+    def run():
+        for _ in range(10_000):
+            d.get_stats()
+            d.record_thinking("a block")
+
+    run()
+    before = sys.getallocatedblocks()
+    run()
+    assert sys.getallocatedblocks() - before < 100
