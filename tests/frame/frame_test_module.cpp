@@ -135,6 +135,7 @@ double sum_released(const std::vector<float>& v) {
 // ---- classes ----
 
 Counter counter_new(std::uint64_t start) { return Counter{start, ""}; }
+std::string counter_repr(const Counter& c) { return "Counter(" + std::to_string(c.count) + ")"; }
 std::uint64_t counter_add(Counter& c, std::uint64_t amount) { return c.count += amount; }
 std::uint64_t counter_get(const Counter& c) { return c.count; }
 void counter_merge(Counter& c, const Counter& other) { c.count += other.count; }
@@ -177,6 +178,9 @@ SIG(echo_optional_list, kValue, "")
 constexpr Param kDefaults[] = {{"a"}, {"b", 1}, {"c", "x'y"}, {"d", kNoneDefault}, {"e", true}, {"f", 0.5}};
 SIG(defaults, kDefaults, "Parameters with every kind of default.")
 constexpr Param kThree[] = {{"a"}, {"b"}, {"c"}};
+constexpr Param kShown[] = {{"value", "{}", ShownAs{"..."}}};
+std::string_view shown_default(std::string_view v) { return v; }
+SIG(shown_default, kShown, "")
 SIG(three, kThree, "")
 SIG(no_arguments, std::span<const Param>{}, "Takes nothing.")
 constexpr Param kMessage[] = {{"message"}};
@@ -221,15 +225,19 @@ const PropertyDef kCounterProperties[] = {
     read_only<&Counter::count>("count", "The count."),
     read_write<&Counter::label, &Counter::label>("label", "A writable label."),
 };
+const PyType_Slot kCounterSlots[] = {{Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&counter_repr>)}};
 const ClassSpec kCounterSpec{"Counter", "A counter with a label.", &kCounterNew,
                              &constructor_entry<&counter_new, kCounterNew>, sizeof(Object<Counter>),
-                             &dealloc_object<Counter>, kCounterMethods, kCounterProperties, {}};
+                             &dealloc_object<Counter>, kCounterMethods, kCounterProperties, kCounterSlots};
 
 const PropertyDef kSealedProperties[] = {read_only<&Sealed::tag>("tag")};
 const ClassSpec kSealedSpec{"Sealed", "Made only by make_sealed.", nullptr, nullptr, sizeof(Object<Sealed>),
                             &dealloc_object<Sealed>, {}, kSealedProperties, {}};
 
 const EnumMember kColors[] = {{"Red", "red", 0}, {"Green", "green", 1}, {"Blue", "blue", 2}};
+const char* color_text(const EnumValue& v) { return v.member->text; }
+constexpr Signature kColorText{"text", "Color", {}, "The member's text."};
+const MethodDef kColorMethods[] = {method<&color_text, kColorText>()};
 
 const FunctionDef kFunctions[] = {
     function<&echo_str, k_echo_str>(),
@@ -255,6 +263,7 @@ const FunctionDef kFunctions[] = {
     function<&echo_optional_list, k_echo_optional_list>(),
     function<&defaults, k_defaults>(),
     function<&three, k_three>(),
+    function<&shown_default, k_shown_default>(),
     noargs_function<&no_arguments, k_no_arguments>(),
     function<&panic_now, k_panic_now>(),
     function<&throw_unknown, k_throw_unknown>(),
@@ -306,7 +315,7 @@ ClassDef& ClassOf<frame_test::Sealed>::def() {
   return d;
 }
 EnumDef& EnumOf<frame_test::Color>::def() {
-  static EnumDef d("Color", "A test enumeration.", frame_test::kColors);
+  static EnumDef d("Color", "A test enumeration.", frame_test::kColors, frame_test::kColorMethods);
   return d;
 }
 }  // namespace pelrin::py

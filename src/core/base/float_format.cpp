@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace pelrin {
@@ -20,7 +21,12 @@ ShortestDecimal shortest_decimal(double value) {
     if (*p != '.') out.digits.push_back(*p);
     ++p;
   }
-  if (p < end) out.exponent = std::atoi(p + 1);
+  if (p < end) {
+    // to_chars does not terminate the text: parse within [p + 1, end).
+    const char* e = p + 1;
+    if (e < end && *e == '+') ++e;
+    std::from_chars(e, end, out.exponent);
+  }
   while (out.digits.size() > 1 && out.digits.back() == '0') out.digits.pop_back();
   return out;
 }

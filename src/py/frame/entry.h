@@ -337,6 +337,19 @@ PyObject* property_get(PyObject* self, void*) noexcept {
   });
 }
 
+// A type slot taking only the object, such as tp_repr or tp_str: Fn is a
+// function of `const T&` (or a const member function) whose result is
+// converted as usual:  {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&fn>)}
+template <auto Fn>
+PyObject* unary_slot(PyObject* self) noexcept {
+  using C = typename detail::GetterTraits<decltype(Fn)>::Self;
+  return guarded([&]() -> PyObject* {
+    Borrow<C, false> borrow(self);
+    if (!borrow.ok()) return nullptr;
+    return detail::ToPythonFinish{}(std::invoke(Fn, borrow.get()));
+  });
+}
+
 // A property setter: assigns a data member or calls a setter function with
 // the converted value; deletion raises "property has no deleter".
 template <auto Set>

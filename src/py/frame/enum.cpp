@@ -26,11 +26,17 @@ PyObject* enum_richcompare(PyObject* self, PyObject* other, int op) {
   bool equal = false;
   if (Py_TYPE(other) == Py_TYPE(self)) {
     equal = state(other).value == state(self).value;
-  } else if (PyLong_Check(other)) {
+  } else if (PyIndex_Check(other)) {
+    // Anything readable as a native integer compares by value; an integer
+    // beyond the native range is simply not comparable.
+    PyObject* index = PyNumber_Index(other);
+    if (index == nullptr) return nullptr;
     int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(other, &overflow);
+    const long long v = PyLong_AsLongLongAndOverflow(index, &overflow);
+    Py_DECREF(index);
     if (v == -1 && PyErr_Occurred()) return nullptr;
-    equal = overflow == 0 && v == state(self).value;
+    if (overflow != 0) Py_RETURN_NOTIMPLEMENTED;
+    equal = v == state(self).value;
   } else {
     Py_RETURN_NOTIMPLEMENTED;
   }
@@ -39,7 +45,8 @@ PyObject* enum_richcompare(PyObject* self, PyObject* other, int op) {
 
 }  // namespace
 
-EnumDef::EnumDef(const char* name, const char* doc, std::span<const EnumMember> members)
+EnumDef::EnumDef(const char* name, const char* doc, std::span<const EnumMember> members,
+                 std::span<const MethodDef> methods)
     : name_(name),
       members_(members),
       slots_{{Py_tp_repr, reinterpret_cast<void*>(enum_repr)},
@@ -48,7 +55,7 @@ EnumDef::EnumDef(const char* name, const char* doc, std::span<const EnumMember> 
              {Py_tp_richcompare, reinterpret_cast<void*>(enum_richcompare)},
              {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
              {0, nullptr}},
-      spec_{name, doc, nullptr, nullptr, sizeof(Object<EnumValue>), dealloc_object<EnumValue>, {}, {},
+      spec_{name, doc, nullptr, nullptr, sizeof(Object<EnumValue>), dealloc_object<EnumValue>, methods, {},
             std::span<const PyType_Slot>(slots_, 5), &EnumDef::create_members, this},
       class_(spec_) {
   PELRIN_CHECK(members.size() <= std::size(objects_));

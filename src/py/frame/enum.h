@@ -1,5 +1,6 @@
 // Enumeration classes: one member object per value for the process, int(),
-// == and != with members and ints, no ordering, no hash.
+// == and != with members and integers (anything with __index__), no
+// ordering, no hash.
 #pragma once
 
 #include "py/python.h"
@@ -26,7 +27,9 @@ struct EnumValue {
 
 class EnumDef {
  public:
-  EnumDef(const char* name, const char* doc, std::span<const EnumMember> members);
+  // `methods` take `const EnumValue&` as the object (see method() in entry.h).
+  EnumDef(const char* name, const char* doc, std::span<const EnumMember> members,
+          std::span<const MethodDef> methods = {});
 
   const char* name() const { return name_; }
 

@@ -173,6 +173,11 @@ std::string text_signature(const Signature& sig, const char* name, bool as_metho
     first = false;
     out += p.name;
     const Default& d = p.def;
+    if (d.shown != nullptr) {
+      out += '=';
+      out += d.shown;
+      continue;
+    }
     switch (d.kind) {
       case DefaultKind::kRequired: break;
       case DefaultKind::kNone: out += "=None"; break;

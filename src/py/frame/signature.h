@@ -13,6 +13,12 @@ namespace pelrin::py {
 struct NoneDefault {};
 inline constexpr NoneDefault kNoneDefault{};
 
+// Text shown for a default in the text signature instead of its repr, for
+// a documented form such as "arguments=...".
+struct ShownAs {
+  const char* text;
+};
+
 enum class DefaultKind : unsigned char { kRequired, kNone, kBool, kInt, kFloat, kStr };
 
 // A parameter's default, as a Python literal (so the text signature and the
@@ -23,6 +29,7 @@ struct Default {
   long long i = 0;
   double d = 0.0;
   const char* s = nullptr;
+  const char* shown = nullptr;  // overrides the repr in the text signature
 };
 
 struct Param {
@@ -37,6 +44,8 @@ struct Param {
   constexpr Param(const char* n, double v) : name(n), def{DefaultKind::kFloat, false, 0, v} {}
   constexpr Param(const char* n, const char* v)
       : name(n), def{DefaultKind::kStr, false, 0, 0.0, v} {}
+  constexpr Param(const char* n, const char* v, ShownAs shown)
+      : name(n), def{DefaultKind::kStr, false, 0, 0.0, v, shown.text} {}
 
   constexpr bool required() const { return def.kind == DefaultKind::kRequired; }
 };

@@ -1,0 +1,118 @@
+"""The module's registration: names, order, __all__, text signatures, docstrings."""
+
+import pathlib
+import shutil
+import subprocess
+
+import pytest
+
+import pelrin_native as pn
+
+# The fixed registration order of every public name. Areas not built yet are
+# simply absent; those present must keep this relative order.
+ORDER = """
+__version__ Role ToolCall Usage Message StreamChunk echo_message echo_stream_chunk
+rolling_hash_blocks normalize_block find_duplicate_blocks cosine_similarity
+batch_cosine_similarity similarity_matrix top_k_similar batch_normalize_vectors
+batch_cosine_similarity_normalized top_k_similar_normalized EmbeddingIndex repair_json
+extract_json_objects compute_signature compute_batch_signatures signature_similarity
+StreamingFilter StreamingChunkResult strip_thinking_tokens contains_thinking_tokens
+find_thinking_tokens extract_thinking_content ThinkingDetector PatternAnalysis
+detect_circular_phrases count_circular_patterns find_circular_patterns TaskClassifier
+ClassificationResult TaskType classify_task has_action_keywords has_analysis_keywords
+has_generation_keywords has_negation find_all_keywords chunk_by_sentences chunk_by_chars
+chunk_by_paragraphs detect_doc_type count_tokens_approx ChunkInfoNative count_lines
+find_line_boundaries line_at_offset chunk_with_overlap SecretMatch scan_secrets has_secrets
+get_secret_types mask_secrets list_secret_patterns scan_secrets_summary PatternMatcher
+PatternMatch contains_any_pattern find_all_patterns count_pattern_matches
+get_matched_pattern_indices batch_contains_any weighted_pattern_score extract_file_path
+extract_code_blocks extract_shell_commands extract_tool_call batch_extract_file_paths
+sanitize_response is_garbage_content detect_leakage_patterns strip_markup validate_tool_name
+QuantizedEmbedding quantize_embedding batch_quantize_embeddings dequantize_embedding
+quantized_cosine_similarity batch_quantized_cosine_similarity matmul_vector
+batch_matmul_vector random_projection pairwise_distances knn_graph parse_yaml
+parse_yaml_with_env parse_yaml_file parse_yaml_file_with_env validate_yaml
+extract_workflow_names is_stdlib_module batch_is_stdlib_modules filter_stdlib_imports
+extract_identifiers extract_identifiers_with_positions coerce_string_type
+batch_coerce_string_types normalize_json_string batch_normalize_json_strings repair_quotes
+is_valid_json get_json_type pagerank weighted_pagerank betweenness_centrality
+connected_components detect_cycles BpeTokenizer count_tokens_fast count_tokens_fast_batch
+MessageSlot FitResult fit_context truncate_message batch_score_messages SessionStats
+scan_usage_file scan_usage_files
+""".split()
+
+# name -> (text signature, first docstring line) for the functions built so far.
+FUNCTIONS = {
+    "count_tokens_fast": ("(text)", "Fast approximate token count (~90% accuracy)."),
+    "count_tokens_fast_batch": ("(texts)", "Count tokens for a batch of texts using the fast heuristic."),
+}
+
+# name -> (text signature or None without a constructor, first docstring line).
+CLASSES: dict[str, tuple[str | None, str]] = {}
+
+
+def test_order_table_is_complete():
+    assert len(ORDER) == 124 and len(set(ORDER)) == 124
+
+
+def test_all_follows_the_registration_order():
+    assert pn.__all__[0] == "__version__"
+    positions = [ORDER.index(name) for name in pn.__all__]
+    assert positions == sorted(positions), "a name is registered out of order"
+    assert len(pn.__all__) == len(set(pn.__all__))
+    for name in pn.__all__:
+        assert hasattr(pn, name)
+    assert set(pn.__all__) == set(FUNCTIONS) | set(CLASSES) | {"__version__"}
+
+
+def test_version():
+    assert pn.__version__ == "0.12.0"
+
+
+@pytest.mark.parametrize("name", sorted(FUNCTIONS))
+def test_function(name):
+    fn = getattr(pn, name)
+    signature, first_line = FUNCTIONS[name]
+    assert fn.__module__ == "pelrin_native"
+    assert fn.__self__ is pn
+    assert fn.__qualname__ == name
+    assert fn.__text_signature__ == signature
+    assert fn.__doc__.splitlines()[0] == first_line
+
+
+@pytest.mark.parametrize("name", sorted(CLASSES))
+def test_class(name):
+    cls = getattr(pn, name)
+    signature, first_line = CLASSES[name]
+    assert cls.__module__ == "builtins"
+    assert cls.__qualname__ == cls.__name__ == name
+    assert cls.__text_signature__ == signature
+    assert cls.__doc__.splitlines()[0] == first_line
+    with pytest.raises(TypeError):
+        type("Sub", (cls,), {})
+
+
+def test_module_docstring():
+    lines = pn.__doc__.splitlines()
+    assert lines[0] == "Pelrin Native Extensions Module"
+    assert lines[1] == ""
+
+
+def test_only_the_init_symbol_is_exported():
+    nm = shutil.which("nm")
+    if nm is None:
+        pytest.skip("nm (binutils) is not installed")
+    out = subprocess.run([nm, "-D", "--defined-only", pn.__file__], capture_output=True, text=True, check=True)
+    symbols = [line.split()[-1] for line in out.stdout.splitlines() if line.strip()]
+    assert symbols == ["PyInit_pelrin_native"], symbols
+
+
+def test_second_import_reuses_the_module_objects():
+    import importlib.util
+    import sys
+
+    spec = importlib.util.spec_from_file_location("pelrin_native", pathlib.Path(pn.__file__))
+    again = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(again)
+    assert again.__all__ == pn.__all__
+    assert again is not sys.modules["pelrin_native"]
