@@ -21,24 +21,29 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-unsigned char fold(unsigned char b, bool ci) { return ci && b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 32) : b; }
+unsigned char fold(unsigned char b, bool ci) {
+  return ci && b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 32) : b;
+}
 
 bool occurs(std::string_view text, std::size_t at, std::string_view p, bool ci) {
   if (at + p.size() > text.size()) return false;
   for (std::size_t i = 0; i < p.size(); ++i) {
-    if (fold(static_cast<unsigned char>(text[at + i]), ci) != fold(static_cast<unsigned char>(p[i]), ci)) return false;
+    if (fold(static_cast<unsigned char>(text[at + i]), ci) !=
+        fold(static_cast<unsigned char>(p[i]), ci))
+      return false;
   }
   return true;
 }
 
 // The first match at or after `from`, straight from the definitions.
-bool naive_find(std::string_view text, const std::vector<std::string>& pats, std::size_t from, bool ll, bool ci,
-                LiteralMatch& m) {
+bool naive_find(std::string_view text, const std::vector<std::string>& pats, std::size_t from,
+                bool ll, bool ci, LiteralMatch& m) {
   if (ll) {
     for (std::size_t s = from; s <= text.size(); ++s) {
       int best = -1;
       for (std::size_t i = 0; i < pats.size(); ++i) {
-        if (occurs(text, s, pats[i], ci) && (best < 0 || pats[i].size() > pats[static_cast<std::size_t>(best)].size())) {
+        if (occurs(text, s, pats[i], ci) &&
+            (best < 0 || pats[i].size() > pats[static_cast<std::size_t>(best)].size())) {
           best = static_cast<int>(i);
         }
       }
@@ -66,13 +71,15 @@ bool naive_find(std::string_view text, const std::vector<std::string>& pats, std
   return false;
 }
 
-std::vector<LiteralMatch> naive_all(std::string_view text, const std::vector<std::string>& pats, bool ll, bool ci) {
+std::vector<LiteralMatch> naive_all(std::string_view text, const std::vector<std::string>& pats,
+                                    bool ll, bool ci) {
   std::vector<LiteralMatch> out;
   std::size_t pos = 0;
   std::size_t last = SIZE_MAX;
   LiteralMatch m;
   while (pos <= text.size() && naive_find(text, pats, pos, ll, ci, m)) {
-    const bool boundary = m.end >= text.size() || (static_cast<unsigned char>(text[m.end]) & 0xC0) != 0x80;
+    const bool boundary =
+        m.end >= text.size() || (static_cast<unsigned char>(text[m.end]) & 0xC0) != 0x80;
     if (m.start == m.end && (m.end == last || !boundary)) {
       pos = m.end + 1;
       continue;
@@ -86,7 +93,8 @@ std::vector<LiteralMatch> naive_all(std::string_view text, const std::vector<std
 bool same(const std::vector<LiteralMatch>& a, const std::vector<LiteralMatch>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].pattern != b[i].pattern || a[i].start != b[i].start || a[i].end != b[i].end) return false;
+    if (a[i].pattern != b[i].pattern || a[i].start != b[i].start || a[i].end != b[i].end)
+      return false;
   }
   return true;
 }
@@ -118,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto b = LiteralMatcher::build(std::span<const std::string>(patterns), sparse);
   check(a.ok() && b.ok());
   const auto found = a->find_all(text);
-  check(same(found, naive_all(text, patterns, dense.kind == MatchKind::kLeftmostLongest, dense.ascii_case_insensitive)));
+  check(same(found, naive_all(text, patterns, dense.kind == MatchKind::kLeftmostLongest,
+                              dense.ascii_case_insensitive)));
   check(same(found, b->find_all(text)));
   check(a->count(text) == found.size());
   check(a->is_match(text) == !found.empty());

@@ -40,13 +40,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto limit = in.ConsumeIntegralInRange<std::uint64_t>(0, 64);
   // Whole markers, marker pieces and plain text, including multi-byte characters.
   static constexpr std::string_view kPieces[] = {
-      "<think>", "</think>", "<|begin_of_thinking|>", "<|end_of_thinking|>",
-      "<\xef\xbd\x9c" "begin\xe2\x96\x81of\xe2\x96\x81thinking\xef\xbd\x9c>",
-      "<\xef\xbd\x9c" "end\xe2\x96\x81of\xe2\x96\x81thinking\xef\xbd\x9c>",
-      "<", "</", "<|", "<\xef\xbd\x9c", "think", ">", "|", "x", " ", "\xc3\xa9", "\xe2\x96\x81"};
+      "<think>",
+      "</think>",
+      "<|begin_of_thinking|>",
+      "<|end_of_thinking|>",
+      "<\xef\xbd\x9c"
+      "begin\xe2\x96\x81of\xe2\x96\x81thinking\xef\xbd\x9c>",
+      "<\xef\xbd\x9c"
+      "end\xe2\x96\x81of\xe2\x96\x81thinking\xef\xbd\x9c>",
+      "<",
+      "</",
+      "<|",
+      "<\xef\xbd\x9c",
+      "think",
+      ">",
+      "|",
+      "x",
+      " ",
+      "\xc3\xa9",
+      "\xe2\x96\x81"};
   std::string reply;
   const std::size_t n = in.ConsumeIntegralInRange<std::size_t>(0, 24);
-  for (std::size_t i = 0; i < n; ++i) reply += kPieces[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kPieces) - 1)];
+  for (std::size_t i = 0; i < n; ++i)
+    reply += kPieces[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kPieces) - 1)];
   // Split at character boundaries only: chunks are whole strings.
   std::vector<std::string_view> chunks;
   std::size_t pos = 0;
@@ -59,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const Outcome whole = run({reply}, suppress, limit);
   const Outcome split = run(chunks, suppress, limit);
-  if (whole.text != split.text || whole.thinking != split.thinking || whole.aborted != split.aborted ||
-      std::string_view(whole.state) != split.state) {
+  if (whole.text != split.text || whole.thinking != split.thinking ||
+      whole.aborted != split.aborted || std::string_view(whole.state) != split.state) {
     std::abort();
   }
   return 0;

@@ -45,10 +45,47 @@ scan_usage_file scan_usage_files
 FUNCTIONS = {
     "count_tokens_fast": ("(text)", "Fast approximate token count (~90% accuracy)."),
     "count_tokens_fast_batch": ("(texts)", "Count tokens for a batch of texts using the fast heuristic."),
+    "strip_thinking_tokens": ("(content)", "Strip all thinking tokens from content (batch processing)."),
+    "contains_thinking_tokens": ("(content)", "Check if content contains any thinking tokens."),
+    "find_thinking_tokens": ("(content)", "Find all thinking token positions in content."),
+    "extract_thinking_content": ("(content)", "Extract thinking content from a complete response."),
+    "detect_circular_phrases": ("(text)", "Detect circular phrases using Aho-Corasick."),
+    "count_circular_patterns": ("(text)", "Count circular patterns in text."),
+    "find_circular_patterns": ("(text)", "Find all circular pattern matches."),
+    "classify_task": ("(text)", "Classify a task using default settings (convenience function)."),
+    "has_action_keywords": ("(text)", "Check if text contains action keywords."),
+    "has_analysis_keywords": ("(text)", "Check if text contains analysis keywords."),
+    "has_generation_keywords": ("(text)", "Check if text contains generation keywords."),
+    "has_negation": ("(text)", "Check if text contains negation patterns."),
+    "find_all_keywords": ("(text)", "Find all keyword matches in text (Python FFI version with owned strings)."),
+    "contains_any_pattern": ("(text, patterns, case_insensitive=True)",
+                             "Quick function to check if text contains any of the patterns"),
+    "find_all_patterns": ("(text, patterns, case_insensitive=True)",
+                          "Quick function to find all pattern matches in text (zero-copy internal)"),
+    "count_pattern_matches": ("(text, patterns, case_insensitive=True)", "Quick function to count pattern matches"),
+    "get_matched_pattern_indices": ("(text, patterns, case_insensitive=True)",
+                                    "Quick function to get indices of matched patterns"),
+    "batch_contains_any": ("(texts, patterns, case_insensitive=True)",
+                           "Batch check multiple texts against the same patterns"),
+    "weighted_pattern_score": ("(text, patterns, weights, case_insensitive=True)",
+                               "Calculate a weighted score for pattern matches"),
 }
 
 # name -> (text signature or None without a constructor, first docstring line).
-CLASSES: dict[str, tuple[str | None, str]] = {}
+CLASSES: dict[str, tuple[str | None, str]] = {
+    "StreamingFilter": ("(suppress_thinking=False, max_thinking_content=50000)",
+                        "High-performance streaming content filter."),
+    "StreamingChunkResult": (None, "Result of processing a streaming chunk"),
+    "ThinkingDetector": ("(repetition_threshold=3, similarity_threshold=0.65, window_size=10, stalling_threshold=2)",
+                         "High-performance thinking pattern detector."),
+    "PatternAnalysis": (None, "Detection result"),
+    "TaskClassifier": ("(position_weight=0.1, negation_radius=20)",
+                       "Fast task classifier using Aho-Corasick multi-pattern matching."),
+    "ClassificationResult": (None, "Classification result with confidence and metadata"),
+    "TaskType": (None, "Task type enumeration"),
+    "PatternMatcher": ("(patterns, case_insensitive=True)", "Fast multi-pattern matcher using Aho-Corasick algorithm"),
+    "PatternMatch": (None, "Owned version of PatternMatch for Python compatibility"),
+}
 
 
 def test_order_table_is_complete():

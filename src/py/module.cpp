@@ -1,8 +1,8 @@
 // The pelrin_native module: its definition, exec step and registration table.
 #include "py/python.h"
 
-#include "py/frame/registry.h"
 #include "py/classifier.h"
+#include "py/frame/registry.h"
 #include "py/pattern_match.h"
 #include "py/streaming_filter.h"
 #include "py/thinking.h"

@@ -10,19 +10,15 @@ namespace {
 using pattern_match::PatternMatch;
 using pattern_match::PatternMatcher;
 
-PyObject* pattern_match_repr(PyObject* self) {
-  return guarded([&]() -> PyObject* {
-    return str_from_utf8(pattern_match::pattern_match_repr(as_object<PatternMatch>(self)->value));
-  });
-}
-
 const PropertyDef kPatternMatchProperties[] = {
     read_only<&PatternMatch::pattern_idx>("pattern_idx", "The pattern index that matched"),
-    read_only<&PatternMatch::matched_text>("matched_text", "The matched text (owned for Python FFI)"),
+    read_only<&PatternMatch::matched_text>("matched_text",
+                                           "The matched text (owned for Python FFI)"),
     read_only<&PatternMatch::start>("start", "Start position in text"),
     read_only<&PatternMatch::end>("end", "End position in text"),
 };
-const PyType_Slot kPatternMatchSlots[] = {{Py_tp_repr, reinterpret_cast<void*>(&pattern_match_repr)}};
+const PyType_Slot kPatternMatchSlots[] = {
+    {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&pattern_match::pattern_match_repr>)}};
 const ClassSpec kPatternMatchSpec{
     "PatternMatch",
     "Owned version of PatternMatch for Python compatibility\n"
@@ -46,9 +42,12 @@ constexpr Signature kNewSig{"__new__", kOwner, kNewParams,
 constexpr Param kTextParam[] = {{"text"}};
 constexpr Signature kFindAllSig{"find_all", kOwner, kTextParam,
                                 "Find all matches in text (Python FFI version with owned strings)"};
-constexpr Signature kContainsAnySig{"contains_any", kOwner, kTextParam, "Check if text contains any pattern"};
-constexpr Signature kCountMatchesSig{"count_matches", kOwner, kTextParam, "Count total number of matches"};
-constexpr Signature kCountByPatternSig{"count_by_pattern", kOwner, kTextParam, "Count matches per pattern"};
+constexpr Signature kContainsAnySig{"contains_any", kOwner, kTextParam,
+                                    "Check if text contains any pattern"};
+constexpr Signature kCountMatchesSig{"count_matches", kOwner, kTextParam,
+                                     "Count total number of matches"};
+constexpr Signature kCountByPatternSig{"count_by_pattern", kOwner, kTextParam,
+                                       "Count matches per pattern"};
 constexpr Signature kMatchedPatternsSig{"matched_patterns", kOwner, kTextParam,
                                         "Get unique pattern indices that matched"};
 constexpr Signature kMatchedStringsSig{"matched_pattern_strings", kOwner, kTextParam,
@@ -76,7 +75,8 @@ const MethodDef kMatcherMethods[] = {
     method<&PatternMatcher::replace_all_with, kReplaceAllWithSig>(),
 };
 const PropertyDef kMatcherProperties[] = {
-    read_only<&PatternMatcher::case_insensitive>("case_insensitive", "Whether matching is case-insensitive"),
+    read_only<&PatternMatcher::case_insensitive>("case_insensitive",
+                                                 "Whether matching is case-insensitive"),
 };
 const ClassSpec kPatternMatcherSpec{"PatternMatcher",
                                     "Fast multi-pattern matcher using Aho-Corasick algorithm",
@@ -90,8 +90,8 @@ const ClassSpec kPatternMatcherSpec{"PatternMatcher",
 
 // A list of bool, which the generic vector conversion cannot produce from
 // std::vector<bool>'s proxies.
-Owned batch_contains_any(const std::vector<std::string_view>& texts, const std::vector<std::string_view>& patterns,
-                         bool case_insensitive) {
+Owned batch_contains_any(const std::vector<std::string_view>& texts,
+                         const std::vector<std::string_view>& patterns, bool case_insensitive) {
   const std::vector<bool> r = pattern_match::batch_contains_any(texts, patterns, case_insensitive);
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(r.size()));
   if (list == nullptr) return {};
@@ -102,18 +102,22 @@ Owned batch_contains_any(const std::vector<std::string_view>& texts, const std::
 }
 
 constexpr Param kQuickParams[] = {{"text"}, {"patterns"}, {"case_insensitive", true}};
-constexpr Signature kContainsAnyPatternSig{"contains_any_pattern", nullptr, kQuickParams,
-                                           "Quick function to check if text contains any of the patterns"};
-constexpr Signature kFindAllPatternsSig{"find_all_patterns", nullptr, kQuickParams,
-                                        "Quick function to find all pattern matches in text (zero-copy internal)"};
+constexpr Signature kContainsAnyPatternSig{
+    "contains_any_pattern", nullptr, kQuickParams,
+    "Quick function to check if text contains any of the patterns"};
+constexpr Signature kFindAllPatternsSig{
+    "find_all_patterns", nullptr, kQuickParams,
+    "Quick function to find all pattern matches in text (zero-copy internal)"};
 constexpr Signature kCountPatternMatchesSig{"count_pattern_matches", nullptr, kQuickParams,
                                             "Quick function to count pattern matches"};
-constexpr Signature kGetMatchedPatternIndicesSig{"get_matched_pattern_indices", nullptr, kQuickParams,
-                                                 "Quick function to get indices of matched patterns"};
+constexpr Signature kGetMatchedPatternIndicesSig{
+    "get_matched_pattern_indices", nullptr, kQuickParams,
+    "Quick function to get indices of matched patterns"};
 constexpr Param kBatchParams[] = {{"texts"}, {"patterns"}, {"case_insensitive", true}};
 constexpr Signature kBatchContainsAnySig{"batch_contains_any", nullptr, kBatchParams,
                                          "Batch check multiple texts against the same patterns"};
-constexpr Param kWeightedParams[] = {{"text"}, {"patterns"}, {"weights"}, {"case_insensitive", true}};
+constexpr Param kWeightedParams[] = {
+    {"text"}, {"patterns"}, {"weights"}, {"case_insensitive", true}};
 constexpr Signature kWeightedPatternScoreSig{
     "weighted_pattern_score", nullptr, kWeightedParams,
     "Calculate a weighted score for pattern matches\n\n"
@@ -136,7 +140,8 @@ PyTypeObject* pattern_match_type() { return class_type<PatternMatch>(); }
 
 const FunctionDef kContainsAnyPattern =
     function<&pattern_match::contains_any_pattern, kContainsAnyPatternSig>();
-const FunctionDef kFindAllPatterns = function<&pattern_match::find_all_patterns, kFindAllPatternsSig>();
+const FunctionDef kFindAllPatterns =
+    function<&pattern_match::find_all_patterns, kFindAllPatternsSig>();
 const FunctionDef kCountPatternMatches =
     function<&pattern_match::count_pattern_matches, kCountPatternMatchesSig>();
 const FunctionDef kGetMatchedPatternIndices =

@@ -1,8 +1,8 @@
 // Pattern matching classes and functions of the module.
 #pragma once
 
-#include "py/frame/entry.h"
 #include "core/pattern_match/pattern_matcher.h"
+#include "py/frame/entry.h"
 
 namespace pelrin::py {
 

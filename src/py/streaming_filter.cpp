@@ -10,20 +10,19 @@ namespace {
 using streaming_filter::StreamingChunkResult;
 using streaming_filter::StreamingFilter;
 
-PyObject* chunk_result_repr(PyObject* self) {
-  return guarded([&]() -> PyObject* {
-    return str_from_utf8(streaming_filter::chunk_result_repr(as_object<StreamingChunkResult>(self)->value));
-  });
-}
-
 const PropertyDef kResultProperties[] = {
     read_only<&StreamingChunkResult::content>("content", "Text to show for this chunk"),
-    read_only<&StreamingChunkResult::is_thinking>("is_thinking", "Whether the stream is inside a thinking block"),
-    read_only<&StreamingChunkResult::state_changed>("state_changed", "Whether thinking began or ended"),
-    read_only<&StreamingChunkResult::entering_thinking>("entering_thinking", "Whether a start marker was consumed"),
-    read_only<&StreamingChunkResult::exiting_thinking>("exiting_thinking", "Whether an end marker was consumed"),
+    read_only<&StreamingChunkResult::is_thinking>("is_thinking",
+                                                  "Whether the stream is inside a thinking block"),
+    read_only<&StreamingChunkResult::state_changed>("state_changed",
+                                                    "Whether thinking began or ended"),
+    read_only<&StreamingChunkResult::entering_thinking>("entering_thinking",
+                                                        "Whether a start marker was consumed"),
+    read_only<&StreamingChunkResult::exiting_thinking>("exiting_thinking",
+                                                       "Whether an end marker was consumed"),
 };
-const PyType_Slot kResultSlots[] = {{Py_tp_repr, reinterpret_cast<void*>(&chunk_result_repr)}};
+const PyType_Slot kResultSlots[] = {
+    {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&streaming_filter::chunk_result_repr>)}};
 const ClassSpec kResultSpec{"StreamingChunkResult",
                             "Result of processing a streaming chunk",
                             nullptr,
@@ -40,24 +39,32 @@ StreamingFilter filter_new(bool suppress_thinking, std::uint64_t max_thinking_co
 
 constexpr char kOwner[] = "StreamingFilter";
 constexpr Param kNewParams[] = {{"suppress_thinking", false}, {"max_thinking_content", 50000}};
-constexpr Signature kNewSig{"__new__", kOwner, kNewParams,
-                            "High-performance streaming content filter.\n\n"
-                            "Removes thinking markers from a streamed reply and passes the thinking\n"
-                            "text through (flagged) or suppresses it, across chunk boundaries."};
+constexpr Signature kNewSig{
+    "__new__", kOwner, kNewParams,
+    "High-performance streaming content filter.\n\n"
+    "Removes thinking markers from a streamed reply and passes the thinking\n"
+    "text through (flagged) or suppresses it, across chunk boundaries."};
 constexpr Param kChunkParam[] = {{"chunk"}};
-constexpr Signature kProcessSig{"process_chunk", kOwner, kChunkParam,
-                                "Process a content chunk, detecting thinking state transitions.\n\n"
-                                "A tail that could begin a marker is held back until the next chunk."};
-constexpr Signature kFlushSig{"flush", kOwner, {},
+constexpr Signature kProcessSig{
+    "process_chunk", kOwner, kChunkParam,
+    "Process a content chunk, detecting thinking state transitions.\n\n"
+    "A tail that could begin a marker is held back until the next chunk."};
+constexpr Signature kFlushSig{"flush",
+                              kOwner,
+                              {},
                               "Flush the residual buffer at end-of-stream.\n\n"
                               "Returns the held-back tail as normal or thinking text."};
-constexpr Signature kResetSig{"reset", kOwner, {},
+constexpr Signature kResetSig{"reset",
+                              kOwner,
+                              {},
                               "Reset filter state for a new response.\n\n"
                               "Clears the state, counters, abort flag and any held-back tail."};
-constexpr Signature kShouldAbortSig{"should_abort", kOwner, {}, "Check if streaming should be aborted."};
+constexpr Signature kShouldAbortSig{
+    "should_abort", kOwner, {}, "Check if streaming should be aborted."};
 constexpr Signature kAbortReasonSig{"get_abort_reason", kOwner, {}, "Get abort reason if any."};
 constexpr Signature kStateSig{"get_state", kOwner, {}, "Get current thinking state as string."};
-constexpr Signature kLengthSig{"get_thinking_length", kOwner, {}, "Get total thinking content length processed."};
+constexpr Signature kLengthSig{
+    "get_thinking_length", kOwner, {}, "Get total thinking content length processed."};
 
 const MethodDef kFilterMethods[] = {
     method<&StreamingFilter::process_chunk, kProcessSig>(),
@@ -105,9 +112,13 @@ ClassDef& ClassOf<StreamingChunkResult>::def() {
 PyTypeObject* streaming_filter_type() { return class_type<StreamingFilter>(); }
 PyTypeObject* streaming_chunk_result_type() { return class_type<StreamingChunkResult>(); }
 
-const FunctionDef kStripThinkingTokens = function<&streaming_filter::strip_thinking_tokens, kStripSig>();
-const FunctionDef kContainsThinkingTokens = function<&streaming_filter::contains_thinking_tokens, kContainsSig>();
-const FunctionDef kFindThinkingTokens = function<&streaming_filter::find_thinking_tokens, kFindSig>();
-const FunctionDef kExtractThinkingContent = function<&streaming_filter::extract_thinking_content, kExtractSig>();
+const FunctionDef kStripThinkingTokens =
+    function<&streaming_filter::strip_thinking_tokens, kStripSig>();
+const FunctionDef kContainsThinkingTokens =
+    function<&streaming_filter::contains_thinking_tokens, kContainsSig>();
+const FunctionDef kFindThinkingTokens =
+    function<&streaming_filter::find_thinking_tokens, kFindSig>();
+const FunctionDef kExtractThinkingContent =
+    function<&streaming_filter::extract_thinking_content, kExtractSig>();
 
 }  // namespace pelrin::py

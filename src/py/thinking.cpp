@@ -36,7 +36,8 @@ Owned get_stats(const ThinkingDetector& d) {
 
 ThinkingDetector detector_new(std::uint64_t repetition_threshold, double similarity_threshold,
                               std::uint64_t window_size, std::uint64_t stalling_threshold) {
-  return ThinkingDetector(repetition_threshold, similarity_threshold, window_size, stalling_threshold);
+  return ThinkingDetector(repetition_threshold, similarity_threshold, window_size,
+                          stalling_threshold);
 }
 
 constexpr char kOwner[] = "ThinkingDetector";
@@ -44,16 +45,19 @@ constexpr Param kNewParams[] = {{"repetition_threshold", 3},
                                 {"similarity_threshold", 0.65},
                                 {"window_size", 10},
                                 {"stalling_threshold", 2}};
-constexpr Signature kNewSig{"__new__", kOwner, kNewParams,
-                            "High-performance thinking pattern detector.\n\n"
-                            "Detects stalling, exact repetition and semantic repetition across the\n"
-                            "thinking blocks of one task and returns corrective guidance."};
+constexpr Signature kNewSig{
+    "__new__", kOwner, kNewParams,
+    "High-performance thinking pattern detector.\n\n"
+    "Detects stalling, exact repetition and semantic repetition across the\n"
+    "thinking blocks of one task and returns corrective guidance."};
 constexpr Param kContentParam[] = {{"content"}};
-constexpr Signature kRecordSig{"record_thinking", kOwner, kContentParam,
-                               "Record a thinking block and detect loops.\n\n"
-                               "Returns (is_loop, guidance_message); the message is empty without a loop."};
+constexpr Signature kRecordSig{
+    "record_thinking", kOwner, kContentParam,
+    "Record a thinking block and detect loops.\n\n"
+    "Returns (is_loop, guidance_message); the message is empty without a loop."};
 constexpr Signature kStatsSig{"get_stats", kOwner, {}, "Get detection statistics."};
-constexpr Signature kClearSig{"clear_stats", kOwner, {}, "Clear statistics but keep pattern history."};
+constexpr Signature kClearSig{
+    "clear_stats", kOwner, {}, "Clear statistics but keep pattern history."};
 constexpr Signature kResetSig{"reset", kOwner, {}, "Reset detector state for new task."};
 
 const MethodDef kDetectorMethods[] = {
@@ -93,8 +97,10 @@ const ClassSpec kAnalysisSpec{"PatternAnalysis",
 constexpr Param kTextParam[] = {{"text"}};
 constexpr Signature kDetectSig{"detect_circular_phrases", nullptr, kTextParam,
                                "Detect circular phrases using Aho-Corasick."};
-constexpr Signature kCountSig{"count_circular_patterns", nullptr, kTextParam, "Count circular patterns in text."};
-constexpr Signature kFindSig{"find_circular_patterns", nullptr, kTextParam, "Find all circular pattern matches."};
+constexpr Signature kCountSig{"count_circular_patterns", nullptr, kTextParam,
+                              "Count circular patterns in text."};
+constexpr Signature kFindSig{"find_circular_patterns", nullptr, kTextParam,
+                             "Find all circular pattern matches."};
 
 }  // namespace
 
@@ -110,8 +116,10 @@ ClassDef& ClassOf<PatternAnalysis>::def() {
 PyTypeObject* thinking_detector_type() { return class_type<ThinkingDetector>(); }
 PyTypeObject* pattern_analysis_type() { return class_type<PatternAnalysis>(); }
 
-const FunctionDef kDetectCircularPhrases = function<&thinking::detect_circular_phrases, kDetectSig>();
-const FunctionDef kCountCircularPatterns = function<&thinking::count_circular_patterns, kCountSig>();
+const FunctionDef kDetectCircularPhrases =
+    function<&thinking::detect_circular_phrases, kDetectSig>();
+const FunctionDef kCountCircularPatterns =
+    function<&thinking::count_circular_patterns, kCountSig>();
 const FunctionDef kFindCircularPatterns = function<&thinking::find_circular_patterns, kFindSig>();
 
 }  // namespace pelrin::py

@@ -17,7 +17,8 @@ namespace {
 bool same(const std::vector<LiteralMatch>& a, const std::vector<LiteralMatch>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].pattern != b[i].pattern || a[i].start != b[i].start || a[i].end != b[i].end) return false;
+    if (a[i].pattern != b[i].pattern || a[i].start != b[i].start || a[i].end != b[i].end)
+      return false;
   }
   return true;
 }

@@ -17,27 +17,30 @@ struct Keyword {
   float weight;  // 32-bit on purpose: 0.9 is the nearest float, widened where used
 };
 
-constexpr Keyword kAction[] = {{"execute", 1.0f}, {"apply", 1.0f}, {"run", 0.9f},   {"deploy", 1.0f},
-                               {"build", 0.8f},   {"install", 0.9f}, {"start", 0.7f}, {"stop", 0.7f},
-                               {"restart", 0.8f}, {"test", 0.8f},  {"commit", 0.9f}, {"push", 0.8f},
-                               {"pull", 0.7f},    {"merge", 0.8f}};
-constexpr Keyword kAnalysis[] = {{"analyze", 1.0f},  {"explore", 1.0f},   {"review", 0.9f},    {"understand", 0.9f},
-                                 {"explain", 0.9f},  {"describe", 0.8f},  {"investigate", 0.9f}, {"examine", 0.9f},
-                                 {"study", 0.8f},    {"assess", 0.8f},    {"evaluate", 0.8f},  {"summarize", 0.8f},
-                                 {"overview", 0.7f}, {"what is", 0.8f},   {"what does", 0.8f}, {"how does", 0.8f},
-                                 {"why does", 0.7f}};
-constexpr Keyword kGeneration[] = {{"create", 1.0f}, {"generate", 1.0f}, {"write", 0.9f},      {"implement", 1.0f},
-                                   {"add", 0.8f},    {"new", 0.7f},      {"scaffold", 0.9f},   {"initialize", 0.8f},
-                                   {"setup", 0.8f},  {"bootstrap", 0.9f}};
-constexpr Keyword kSearch[] = {{"find", 1.0f},     {"search", 1.0f},   {"locate", 0.9f},     {"grep", 1.0f},
-                               {"look for", 0.9f}, {"where is", 0.9f}, {"which file", 0.8f}, {"list", 0.7f}};
-constexpr Keyword kEdit[] = {{"modify", 1.0f}, {"refactor", 1.0f}, {"fix", 1.0f},     {"update", 0.9f},
-                             {"change", 0.8f}, {"edit", 0.9f},     {"rename", 0.9f},  {"move", 0.7f},
-                             {"delete", 0.8f}, {"remove", 0.8f},   {"replace", 0.9f}, {"improve", 0.8f},
-                             {"optimize", 0.9f}, {"clean up", 0.8f}, {"debug", 0.9f}};
-constexpr std::string_view kNegations[] = {"don't",     "do not", "dont",   "shouldn't", "should not",
-                                           "wouldn't",  "would not", "can't", "cannot",  "not",
-                                           "never",     "without", "avoid", "skip",      "ignore"};
+constexpr Keyword kAction[] = {
+    {"execute", 1.0f}, {"apply", 1.0f}, {"run", 0.9f},  {"deploy", 1.0f},  {"build", 0.8f},
+    {"install", 0.9f}, {"start", 0.7f}, {"stop", 0.7f}, {"restart", 0.8f}, {"test", 0.8f},
+    {"commit", 0.9f},  {"push", 0.8f},  {"pull", 0.7f}, {"merge", 0.8f}};
+constexpr Keyword kAnalysis[] = {{"analyze", 1.0f},     {"explore", 1.0f},  {"review", 0.9f},
+                                 {"understand", 0.9f},  {"explain", 0.9f},  {"describe", 0.8f},
+                                 {"investigate", 0.9f}, {"examine", 0.9f},  {"study", 0.8f},
+                                 {"assess", 0.8f},      {"evaluate", 0.8f}, {"summarize", 0.8f},
+                                 {"overview", 0.7f},    {"what is", 0.8f},  {"what does", 0.8f},
+                                 {"how does", 0.8f},    {"why does", 0.7f}};
+constexpr Keyword kGeneration[] = {{"create", 1.0f},    {"generate", 1.0f},   {"write", 0.9f},
+                                   {"implement", 1.0f}, {"add", 0.8f},        {"new", 0.7f},
+                                   {"scaffold", 0.9f},  {"initialize", 0.8f}, {"setup", 0.8f},
+                                   {"bootstrap", 0.9f}};
+constexpr Keyword kSearch[] = {{"find", 1.0f},       {"search", 1.0f},   {"locate", 0.9f},
+                               {"grep", 1.0f},       {"look for", 0.9f}, {"where is", 0.9f},
+                               {"which file", 0.8f}, {"list", 0.7f}};
+constexpr Keyword kEdit[] = {
+    {"modify", 1.0f},  {"refactor", 1.0f}, {"fix", 1.0f},      {"update", 0.9f},   {"change", 0.8f},
+    {"edit", 0.9f},    {"rename", 0.9f},   {"move", 0.7f},     {"delete", 0.8f},   {"remove", 0.8f},
+    {"replace", 0.9f}, {"improve", 0.8f},  {"optimize", 0.9f}, {"clean up", 0.8f}, {"debug", 0.9f}};
+constexpr std::string_view kNegations[] = {
+    "don't",  "do not", "dont",  "shouldn't", "should not", "wouldn't", "would not", "can't",
+    "cannot", "not",    "never", "without",   "avoid",      "skip",     "ignore"};
 
 struct Category {
   std::span<const Keyword> keywords;
@@ -53,7 +56,7 @@ const platform::LiteralMatcher* compile(std::span<const std::string_view> words)
   platform::LiteralMatcherOptions o;
   o.ascii_case_insensitive = true;
   auto built = platform::LiteralMatcher::build(words, o);
-  PELRIN_CHECK(built.ok());  // fixed lists: cannot fail
+  PELRIN_CHECK(built.ok());                                       // fixed lists: cannot fail
   return new platform::LiteralMatcher(std::move(built).value());  // lives until the process ends
 }
 
@@ -90,11 +93,16 @@ const platform::LiteralMatcher& NEGATION_MATCHER() {
 
 const platform::LiteralMatcher& category_matcher(std::size_t i) {
   switch (i) {
-    case 0: return ACTION_MATCHER();
-    case 1: return ANALYSIS_MATCHER();
-    case 2: return GENERATION_MATCHER();
-    case 3: return SEARCH_MATCHER();
-    default: return EDIT_MATCHER();
+    case 0:
+      return ACTION_MATCHER();
+    case 1:
+      return ANALYSIS_MATCHER();
+    case 2:
+      return GENERATION_MATCHER();
+    case 3:
+      return SEARCH_MATCHER();
+    default:
+      return EDIT_MATCHER();
   }
 }
 
@@ -108,12 +116,15 @@ std::uint64_t recommended_tool_budget(const ClassificationResult& r) {
   return kBudgets[static_cast<std::size_t>(r.task_type)];
 }
 bool is_action_task(const ClassificationResult& r) {
-  return r.task_type == TaskType::Action || r.task_type == TaskType::Generation || r.task_type == TaskType::Edit;
+  return r.task_type == TaskType::Action || r.task_type == TaskType::Generation ||
+         r.task_type == TaskType::Edit;
 }
 bool is_analysis_task(const ClassificationResult& r) {
   return r.task_type == TaskType::Analysis || r.task_type == TaskType::Search;
 }
-bool is_generation_task(const ClassificationResult& r) { return r.task_type == TaskType::Generation; }
+bool is_generation_task(const ClassificationResult& r) {
+  return r.task_type == TaskType::Generation;
+}
 bool needs_execution(const ClassificationResult& r) { return r.task_type == TaskType::Action; }
 
 const char* task_type_text(TaskType t) {
@@ -136,7 +147,8 @@ const char* coarse_task_type(TaskType t) {
 }
 
 std::string classification_result_repr(const ClassificationResult& r) {
-  constexpr const char* kNames[] = {"Action", "Analysis", "Generation", "Search", "Edit", "Default"};
+  constexpr const char* kNames[] = {"Action", "Analysis", "Generation",
+                                    "Search", "Edit",     "Default"};
   char confidence[64];
   std::snprintf(confidence, sizeof confidence, "%.2f", r.confidence);
   return std::string("ClassificationResult(type=") + kNames[static_cast<std::size_t>(r.task_type)] +
@@ -167,7 +179,8 @@ ClassificationResult TaskClassifier::classify(std::string_view text) const {
       } else {
         ++r.matched_count;
         const double mult =
-            text.empty() ? 1.0 : (1.0 - static_cast<double>(m.start) / len) * position_weight_ + 1.0;
+            text.empty() ? 1.0
+                         : (1.0 - static_cast<double>(m.start) / len) * position_weight_ + 1.0;
         total += w * mult;
       }
       return true;
@@ -185,7 +198,9 @@ ClassificationResult TaskClassifier::classify(std::string_view text) const {
   return r;
 }
 
-ClassificationResult classify_task(std::string_view text) { return TaskClassifier(0.1, 20).classify(text); }
+ClassificationResult classify_task(std::string_view text) {
+  return TaskClassifier(0.1, 20).classify(text);
+}
 bool has_action_keywords(std::string_view text) { return ACTION_MATCHER().is_match(text); }
 bool has_analysis_keywords(std::string_view text) { return ANALYSIS_MATCHER().is_match(text); }
 bool has_generation_keywords(std::string_view text) { return GENERATION_MATCHER().is_match(text); }
@@ -196,7 +211,8 @@ std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string, const char*>> 
   std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string, const char*>> out;
   for (std::size_t c = 0; c < 5; ++c) {
     category_matcher(c).for_each(text, [&](const platform::LiteralMatch& m) {
-      out.emplace_back(m.start, m.end, std::string(text.substr(m.start, m.end - m.start)), kCategories[c].name);
+      out.emplace_back(m.start, m.end, std::string(text.substr(m.start, m.end - m.start)),
+                       kCategories[c].name);
       return true;
     });
   }

@@ -13,7 +13,14 @@
 
 namespace pelrin::classifier {
 
-enum class TaskType : std::uint8_t { Action = 0, Analysis = 1, Generation = 2, Search = 3, Edit = 4, Default = 5 };
+enum class TaskType : std::uint8_t {
+  Action = 0,
+  Analysis = 1,
+  Generation = 2,
+  Search = 3,
+  Edit = 4,
+  Default = 5
+};
 
 struct ClassificationResult {
   TaskType task_type = TaskType::Default;

@@ -21,7 +21,8 @@ LiteralMatcherOptions options_for(bool case_insensitive, bool leftmost_longest) 
 }
 
 PatternMatch owned(std::string_view text, const LiteralMatch& m) {
-  return PatternMatch{m.pattern, std::string(text.substr(m.start, m.end - m.start)), m.start, m.end};
+  return PatternMatch{m.pattern, std::string(text.substr(m.start, m.end - m.start)), m.start,
+                      m.end};
 }
 
 std::vector<std::uint64_t> distinct_indices(const LiteralMatcher& m, std::string_view text) {
@@ -65,10 +66,13 @@ std::string pattern_match_repr(const PatternMatch& m) {
   return s;
 }
 
-Result<PatternMatcher> PatternMatcher::create(std::vector<std::string> patterns, bool case_insensitive) {
-  auto built = LiteralMatcher::build(std::span<const std::string>(patterns), options_for(case_insensitive, true));
+Result<PatternMatcher> PatternMatcher::create(std::vector<std::string> patterns,
+                                              bool case_insensitive) {
+  auto built = LiteralMatcher::build(std::span<const std::string>(patterns),
+                                     options_for(case_insensitive, true));
   if (!built.ok()) return std::move(built).error();
-  return PatternMatcher(std::make_shared<const LiteralMatcher>(std::move(built).value()), case_insensitive);
+  return PatternMatcher(std::make_shared<const LiteralMatcher>(std::move(built).value()),
+                        case_insensitive);
 }
 
 std::vector<PatternMatch> PatternMatcher::find_all(std::string_view text) const {
@@ -82,9 +86,12 @@ std::vector<PatternMatch> PatternMatcher::find_all(std::string_view text) const 
 
 bool PatternMatcher::contains_any(std::string_view text) const { return matcher_->is_match(text); }
 
-std::uint64_t PatternMatcher::count_matches(std::string_view text) const { return matcher_->count(text); }
+std::uint64_t PatternMatcher::count_matches(std::string_view text) const {
+  return matcher_->count(text);
+}
 
-absl::flat_hash_map<std::uint64_t, std::uint64_t> PatternMatcher::count_by_pattern(std::string_view text) const {
+absl::flat_hash_map<std::uint64_t, std::uint64_t> PatternMatcher::count_by_pattern(
+    std::string_view text) const {
   absl::flat_hash_map<std::uint64_t, std::uint64_t> counts;
   matcher_->for_each(text, [&](const LiteralMatch& m) {
     ++counts[m.pattern];
@@ -99,7 +106,8 @@ std::vector<std::uint64_t> PatternMatcher::matched_patterns(std::string_view tex
 
 std::vector<std::string> PatternMatcher::matched_pattern_strings(std::string_view text) const {
   std::vector<std::string> out;
-  for (const std::uint64_t i : distinct_indices(*matcher_, text)) out.push_back(matcher_->patterns()[i]);
+  for (const std::uint64_t i : distinct_indices(*matcher_, text))
+    out.push_back(matcher_->patterns()[i]);
   return out;
 }
 
@@ -114,18 +122,18 @@ std::string PatternMatcher::replace_all(std::string_view text, std::string_view 
   return matcher_->replace_all(text, one);
 }
 
-Result<std::string> PatternMatcher::replace_all_with(std::string_view text,
-                                                     const std::vector<std::string_view>& replacements) const {
+Result<std::string> PatternMatcher::replace_all_with(
+    std::string_view text, const std::vector<std::string_view>& replacements) const {
   if (replacements.size() != matcher_->pattern_count()) {
-    return Error::value("Expected " + std::to_string(matcher_->pattern_count()) + " replacements, got " +
-                        std::to_string(replacements.size()));
+    return Error::value("Expected " + std::to_string(matcher_->pattern_count()) +
+                        " replacements, got " + std::to_string(replacements.size()));
   }
   if (replacements.empty()) return std::string(text);
   return matcher_->replace_all(text, replacements);
 }
 
-std::shared_ptr<const LiteralMatcher> cached_automaton(const std::vector<std::string_view>& patterns,
-                                                       bool case_insensitive, bool leftmost_longest) {
+std::shared_ptr<const LiteralMatcher> cached_automaton(
+    const std::vector<std::string_view>& patterns, bool case_insensitive, bool leftmost_longest) {
   std::size_t total = 2 + patterns.size();
   for (const auto p : patterns) total += p.size();
   std::string key;
@@ -174,7 +182,8 @@ bool contains_any_pattern(std::string_view text, const std::vector<std::string_v
   return m != nullptr && m->is_match(text);
 }
 
-std::vector<PatternMatch> find_all_patterns(std::string_view text, const std::vector<std::string_view>& patterns,
+std::vector<PatternMatch> find_all_patterns(std::string_view text,
+                                            const std::vector<std::string_view>& patterns,
                                             bool case_insensitive) {
   std::vector<PatternMatch> out;
   auto m = cached_automaton(patterns, case_insensitive, true);
@@ -186,22 +195,23 @@ std::vector<PatternMatch> find_all_patterns(std::string_view text, const std::ve
   return out;
 }
 
-std::uint64_t count_pattern_matches(std::string_view text, const std::vector<std::string_view>& patterns,
+std::uint64_t count_pattern_matches(std::string_view text,
+                                    const std::vector<std::string_view>& patterns,
                                     bool case_insensitive) {
   auto m = cached_automaton(patterns, case_insensitive, false);
   return m == nullptr ? 0 : m->count(text);
 }
 
-std::vector<std::uint64_t> get_matched_pattern_indices(std::string_view text,
-                                                       const std::vector<std::string_view>& patterns,
-                                                       bool case_insensitive) {
+std::vector<std::uint64_t> get_matched_pattern_indices(
+    std::string_view text, const std::vector<std::string_view>& patterns, bool case_insensitive) {
   auto m = cached_automaton(patterns, case_insensitive, false);
   if (m == nullptr) return {};
   return distinct_indices(*m, text);
 }
 
 std::vector<bool> batch_contains_any(const std::vector<std::string_view>& texts,
-                                     const std::vector<std::string_view>& patterns, bool case_insensitive) {
+                                     const std::vector<std::string_view>& patterns,
+                                     bool case_insensitive) {
   std::vector<bool> out(texts.size(), false);
   auto m = cached_automaton(patterns, case_insensitive, false);
   if (m == nullptr) return out;
@@ -209,7 +219,8 @@ std::vector<bool> batch_contains_any(const std::vector<std::string_view>& texts,
   return out;
 }
 
-Result<double> weighted_pattern_score(std::string_view text, const std::vector<std::string_view>& patterns,
+Result<double> weighted_pattern_score(std::string_view text,
+                                      const std::vector<std::string_view>& patterns,
                                       const std::vector<double>& weights, bool case_insensitive) {
   if (patterns.size() != weights.size()) {
     return Error::value("Number of patterns (" + std::to_string(patterns.size()) +

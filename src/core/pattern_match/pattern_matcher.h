@@ -69,8 +69,8 @@ class PatternMatcher {
 // is beyond the builder's capacity. Lists whose NUL-joined keys collide
 // never share an automaton: a cached entry is used only when its pattern
 // list equals `patterns`.
-std::shared_ptr<const platform::LiteralMatcher> cached_automaton(const std::vector<std::string_view>& patterns,
-                                                                 bool case_insensitive, bool leftmost_longest);
+std::shared_ptr<const platform::LiteralMatcher> cached_automaton(
+    const std::vector<std::string_view>& patterns, bool case_insensitive, bool leftmost_longest);
 
 inline constexpr std::size_t kMaxCachedAutomatons = 512;
 
@@ -81,19 +81,22 @@ std::uint64_t ac_cache_builds();
 
 bool contains_any_pattern(std::string_view text, const std::vector<std::string_view>& patterns,
                           bool case_insensitive);
-std::vector<PatternMatch> find_all_patterns(std::string_view text, const std::vector<std::string_view>& patterns,
+std::vector<PatternMatch> find_all_patterns(std::string_view text,
+                                            const std::vector<std::string_view>& patterns,
                                             bool case_insensitive);
-std::uint64_t count_pattern_matches(std::string_view text, const std::vector<std::string_view>& patterns,
+std::uint64_t count_pattern_matches(std::string_view text,
+                                    const std::vector<std::string_view>& patterns,
                                     bool case_insensitive);
-std::vector<std::uint64_t> get_matched_pattern_indices(std::string_view text,
-                                                       const std::vector<std::string_view>& patterns,
-                                                       bool case_insensitive);
+std::vector<std::uint64_t> get_matched_pattern_indices(
+    std::string_view text, const std::vector<std::string_view>& patterns, bool case_insensitive);
 std::vector<bool> batch_contains_any(const std::vector<std::string_view>& texts,
-                                     const std::vector<std::string_view>& patterns, bool case_insensitive);
+                                     const std::vector<std::string_view>& patterns,
+                                     bool case_insensitive);
 // Sum of the weights of the distinct patterns among the leftmost-longest
 // matches. Fails with "Number of patterns (P) must match number of weights
 // (W)" or "failed to build pattern automaton".
-Result<double> weighted_pattern_score(std::string_view text, const std::vector<std::string_view>& patterns,
+Result<double> weighted_pattern_score(std::string_view text,
+                                      const std::vector<std::string_view>& patterns,
                                       const std::vector<double>& weights, bool case_insensitive);
 
 }  // namespace pelrin::pattern_match

@@ -96,11 +96,11 @@ struct LiteralMatcher::Impl {
   unsigned char start_bytes[3] = {};
 
   // ---- dense DFA ----
-  std::uint32_t shift = 0;  // log2 of the row stride
-  std::vector<std::uint32_t> trans;        // premultiplied ids
-  std::uint32_t start = 0;                 // premultiplied id of the start state
-  std::uint32_t special_limit = 0;         // ids below: match states (and the start with a prefilter)
-  std::uint32_t match_limit = 0;           // ids < this are match states
+  std::uint32_t shift = 0;           // log2 of the row stride
+  std::vector<std::uint32_t> trans;  // premultiplied ids
+  std::uint32_t start = 0;           // premultiplied id of the start state
+  std::uint32_t special_limit = 0;   // ids below: match states (and the start with a prefilter)
+  std::uint32_t match_limit = 0;     // ids < this are match states
   // Per state index (id >> shift): depth, out pattern and its length.
   std::vector<std::uint32_t> depth;
   std::vector<std::uint32_t> out;
@@ -108,8 +108,8 @@ struct LiteralMatcher::Impl {
 
   // ---- contiguous NFA (state ids are indices; 0 is the start) ----
   std::vector<std::uint32_t> fail;
-  std::vector<std::uint32_t> first;   // CSR offsets into keys/next, size states + 1
-  std::vector<std::uint8_t> keys;     // class ids, sorted per state
+  std::vector<std::uint32_t> first;  // CSR offsets into keys/next, size states + 1
+  std::vector<std::uint8_t> keys;    // class ids, sorted per state
   std::vector<std::uint32_t> next;
   // The shallowest states (ids below dense_count, the start included) have
   // full rows, so the failure chase ends as soon as it reaches one.
@@ -167,7 +167,8 @@ bool leftmost_tail(const Impl& im, std::string_view text, std::size_t i, std::ui
 
 }  // namespace
 
-bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from, LiteralMatch& m) const {
+bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from,
+                                    LiteralMatch& m) const {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   const std::uint32_t* t = trans.data();
@@ -201,7 +202,8 @@ bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from, Lit
       [this](std::uint32_t st) { return st >> shift; });
 }
 
-bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from, LiteralMatch& m) const {
+bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from,
+                                    LiteralMatch& m) const {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::uint32_t s = 0;
@@ -223,8 +225,10 @@ bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from, Lit
   }
   if (options.kind == MatchKind::kStandard) return true;
   return leftmost_tail(
-      *this, text, m.end, s, m, [this](std::uint32_t st, std::uint8_t c) { return nfa_step(st, c); },
-      [this](std::uint32_t st) { return out[st] != kNoPattern; }, [](std::uint32_t st) { return st; });
+      *this, text, m.end, s, m,
+      [this](std::uint32_t st, std::uint8_t c) { return nfa_step(st, c); },
+      [this](std::uint32_t st) { return out[st] != kNoPattern; },
+      [](std::uint32_t st) { return st; });
 }
 
 namespace {
@@ -241,9 +245,13 @@ LiteralMatcher& LiteralMatcher::operator=(LiteralMatcher&&) noexcept = default;
 LiteralMatcher::~LiteralMatcher() = default;
 
 MatchKind LiteralMatcher::kind() const noexcept { return impl_->options.kind; }
-bool LiteralMatcher::ascii_case_insensitive() const noexcept { return impl_->options.ascii_case_insensitive; }
+bool LiteralMatcher::ascii_case_insensitive() const noexcept {
+  return impl_->options.ascii_case_insensitive;
+}
 std::size_t LiteralMatcher::pattern_count() const noexcept { return impl_->patterns.size(); }
-const std::vector<std::string>& LiteralMatcher::patterns() const noexcept { return impl_->patterns; }
+const std::vector<std::string>& LiteralMatcher::patterns() const noexcept {
+  return impl_->patterns;
+}
 bool LiteralMatcher::is_dfa() const noexcept { return impl_->dfa; }
 
 bool LiteralMatcher::find_at(std::string_view text, std::size_t from, LiteralMatch& out) const {
@@ -311,8 +319,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
                                                          const LiteralMatcherOptions& options) {
   constexpr std::size_t kMaxPatterns = std::numeric_limits<std::int32_t>::max();
   if (input.size() > kMaxPatterns) {
-    return Error::value("too many patterns: " + std::to_string(input.size()) + " exceed the limit of " +
-                        std::to_string(kMaxPatterns));
+    return Error::value("too many patterns: " + std::to_string(input.size()) +
+                        " exceed the limit of " + std::to_string(kMaxPatterns));
   }
   auto im = std::make_unique<LiteralMatcher::Impl>();
   im->options = options;
@@ -338,7 +346,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
         }
         nx = static_cast<std::uint32_t>(trie.size());
         auto& v = trie[s].next;
-        v.insert(std::lower_bound(v.begin(), v.end(), b, [](const auto& e, unsigned char x) { return e.first < x; }),
+        v.insert(std::lower_bound(v.begin(), v.end(), b,
+                                  [](const auto& e, unsigned char x) { return e.first < x; }),
                  {b, nx});
         trie.push_back(TrieState{});
         trie.back().depth = trie[s].depth + 1;
@@ -357,7 +366,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
   std::uint32_t nclasses = 1;
   std::array<std::uint8_t, 256> cls{};
   for (int b = 0; b < 256; ++b) {
-    if (used[static_cast<std::size_t>(b)]) cls[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(nclasses++);
+    if (used[static_cast<std::size_t>(b)])
+      cls[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(nclasses++);
   }
   if (nclasses > 256) {
     // All 256 bytes used: the "other" class is never needed.
@@ -419,7 +429,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     }
     if (count >= 1 && count <= 3) {
       for (int b = 0; b < 256; ++b) {
-        if (starts[static_cast<std::size_t>(b)]) im->start_bytes[im->start_byte_count++] = static_cast<unsigned char>(b);
+        if (starts[static_cast<std::size_t>(b)])
+          im->start_bytes[im->start_byte_count++] = static_cast<unsigned char>(b);
       }
     }
   }
@@ -427,8 +438,9 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
   std::uint32_t shift = 0;
   while ((std::uint32_t{1} << shift) < nclasses) ++shift;
   const std::size_t stride = std::size_t{1} << shift;
-  im->dfa = static_cast<std::size_t>(states) * stride <= options.max_dfa_transitions &&
-            (static_cast<std::uint64_t>(states) << shift) <= std::numeric_limits<std::uint32_t>::max();
+  im->dfa =
+      static_cast<std::size_t>(states) * stride <= options.max_dfa_transitions &&
+      (static_cast<std::uint64_t>(states) << shift) <= std::numeric_limits<std::uint32_t>::max();
 
   if (im->dfa) {
     // Renumber: match states, then the start (if not a match), then the rest.
@@ -445,7 +457,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     im->shift = shift;
     im->match_limit = nmatch << shift;
     im->start = id[0] << shift;
-    im->special_limit = im->start_byte_count != 0 ? im->match_limit + (1u << shift) : im->match_limit;
+    im->special_limit =
+        im->start_byte_count != 0 ? im->match_limit + (1u << shift) : im->match_limit;
     im->trans.assign(static_cast<std::size_t>(states) * stride, 0);
     im->depth.resize(states);
     im->out.resize(states);
@@ -509,7 +522,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
         std::copy_n(im->dense.begin() + static_cast<std::ptrdiff_t>(frow), nclasses,
                     im->dense.begin() + static_cast<std::ptrdiff_t>(row));
       }
-      for (std::uint32_t k = im->first[i]; k < im->first[i + 1]; ++k) im->dense[row + im->keys[k]] = im->next[k];
+      for (std::uint32_t k = im->first[i]; k < im->first[i + 1]; ++k)
+        im->dense[row + im->keys[k]] = im->next[k];
     }
   }
   return im;

@@ -109,7 +109,8 @@ class LiteralMatcher {
   std::vector<LiteralMatch> find_all(std::string_view text) const;
   // text with each match of pattern i replaced by replacements[i], or by
   // replacements[0] when only one replacement is given.
-  std::string replace_all(std::string_view text, std::span<const std::string_view> replacements) const;
+  std::string replace_all(std::string_view text,
+                          std::span<const std::string_view> replacements) const;
 
   struct Impl;  // the compiled tables, opaque
 

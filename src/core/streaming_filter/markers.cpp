@@ -7,10 +7,14 @@ namespace pelrin::streaming_filter {
 namespace {
 
 // U+FF5C FULLWIDTH VERTICAL LINE and U+2581 LOWER ONE EIGHTH BLOCK.
-constexpr std::string_view kStart[] = {"<\uFF5C" "begin\u2581of\u2581thinking\uFF5C>", "<|begin_of_thinking|>",
-                                       "<think>"};
-constexpr std::string_view kEnd[] = {"<\uFF5C" "end\u2581of\u2581thinking\uFF5C>", "<|end_of_thinking|>",
-                                     "</think>"};
+constexpr std::string_view kStart[] = {
+    "<\uFF5C"
+    "begin\u2581of\u2581thinking\uFF5C>",
+    "<|begin_of_thinking|>", "<think>"};
+constexpr std::string_view kEnd[] = {
+    "<\uFF5C"
+    "end\u2581of\u2581thinking\uFF5C>",
+    "<|end_of_thinking|>", "</think>"};
 constexpr std::string_view kInline[] = {kStart[0], kEnd[0], kStart[1], kEnd[1], kStart[2], kEnd[2]};
 
 const platform::LiteralMatcher* compile(std::span<const std::string_view> markers) {

@@ -41,12 +41,24 @@ void append_quoted(std::string& out, std::string_view text) {
     const std::size_t at = pos;
     const char32_t cp = utf8::decode(text, pos);
     switch (cp) {
-      case U'"': out += "\\\""; break;
-      case U'\\': out += "\\\\"; break;
-      case U'\n': out += "\\n"; break;
-      case U'\r': out += "\\r"; break;
-      case U'\t': out += "\\t"; break;
-      case U'\0': out += "\\0"; break;
+      case U'"':
+        out += "\\\"";
+        break;
+      case U'\\':
+        out += "\\\\";
+        break;
+      case U'\n':
+        out += "\\n";
+        break;
+      case U'\r':
+        out += "\\r";
+        break;
+      case U'\t':
+        out += "\\t";
+        break;
+      case U'\0':
+        out += "\\0";
+        break;
       default:
         if (needs_escape(cp)) {
           static constexpr char kHex[] = "0123456789abcdef";
@@ -90,7 +102,8 @@ std::string chunk_result_repr(const StreamingChunkResult& r) {
   return s;
 }
 
-std::optional<std::size_t> check_partial_pattern(std::string_view text, std::span<const std::string_view> markers) {
+std::optional<std::size_t> check_partial_pattern(std::string_view text,
+                                                 std::span<const std::string_view> markers) {
   if (text.empty()) return std::nullopt;
   const std::size_t longest = max_chars(markers);
   if (longest <= 1) return std::nullopt;
@@ -157,7 +170,8 @@ StreamingChunkResult StreamingFilter::process_chunk(std::string_view chunk) {
       thinking_length_ += m.start;
       if (thinking_length_ > max_thinking_content_) {
         aborted_ = true;
-        abort_reason_ = "Thinking content exceeded " + std::to_string(max_thinking_content_) + " chars";
+        abort_reason_ =
+            "Thinking content exceeded " + std::to_string(max_thinking_content_) + " chars";
       }
       if (!suppress_thinking_) out.append(rest.substr(0, m.start));
       in_thinking_ = false;

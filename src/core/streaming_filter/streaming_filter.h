@@ -29,7 +29,8 @@ std::string chunk_result_repr(const StreamingChunkResult& r);
 
 // The byte length of the longest tail of `text` (at most max-chars - 1
 // characters) that is a proper prefix of one of `markers`, or nothing.
-std::optional<std::size_t> check_partial_pattern(std::string_view text, std::span<const std::string_view> markers);
+std::optional<std::size_t> check_partial_pattern(std::string_view text,
+                                                 std::span<const std::string_view> markers);
 
 class StreamingFilter {
  public:

@@ -5,9 +5,12 @@
 
 namespace pelrin::streaming_filter {
 
-bool contains_thinking_tokens(std::string_view content) { return INLINE_MATCHER().is_match(content); }
+bool contains_thinking_tokens(std::string_view content) {
+  return INLINE_MATCHER().is_match(content);
+}
 
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>> find_thinking_tokens(std::string_view content) {
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>> find_thinking_tokens(
+    std::string_view content) {
   std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>> out;
   INLINE_MATCHER().for_each(content, [&](const platform::LiteralMatch& m) {
     out.emplace_back(m.start, m.end, m.pattern);

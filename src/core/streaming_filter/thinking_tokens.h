@@ -13,7 +13,8 @@ namespace pelrin::streaming_filter {
 // Whether any of the six markers occurs (a lone end marker counts).
 bool contains_thinking_tokens(std::string_view content);
 // (start byte, end byte, marker index in the inline table), left to right.
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>> find_thinking_tokens(std::string_view content);
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>> find_thinking_tokens(
+    std::string_view content);
 // The content with every marker removed; text between markers stays.
 std::string strip_thinking_tokens(std::string_view content);
 // (main, thinking): text outside and inside start/end pairs, markers

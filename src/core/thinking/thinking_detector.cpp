@@ -19,31 +19,34 @@ namespace pelrin::thinking {
 namespace {
 
 constexpr std::string_view kStopwords[] = {
-    "let",   "me",     "i",     "the",   "a",      "an",      "to",      "and",    "of",      "in",
-    "for",   "is",     "it",    "this",  "that",   "with",    "be",      "on",     "as",      "at",
-    "by",    "from",   "or",    "but",   "not",    "are",     "was",     "were",   "been",    "being",
-    "have",  "has",    "had",   "do",    "does",   "did",     "will",    "would",  "could",   "should",
-    "may",   "might",  "must",  "shall", "can",    "need",    "now",     "just",   "also",    "very",
-    "well",  "here",   "there", "when",  "where",  "what",    "which",   "who",    "how",     "why",
-    "all",   "each",   "every", "both",  "few",    "more",    "most",    "other",  "some",    "such",
-    "no",    "nor",    "only",  "own",   "same",   "so",      "than",    "too",    "about",   "into",
+    "let",     "me",     "i",      "the",   "a",     "an",    "to",     "and",   "of",    "in",
+    "for",     "is",     "it",     "this",  "that",  "with",  "be",     "on",    "as",    "at",
+    "by",      "from",   "or",     "but",   "not",   "are",   "was",    "were",  "been",  "being",
+    "have",    "has",    "had",    "do",    "does",  "did",   "will",   "would", "could", "should",
+    "may",     "might",  "must",   "shall", "can",   "need",  "now",    "just",  "also",  "very",
+    "well",    "here",   "there",  "when",  "where", "what",  "which",  "who",   "how",   "why",
+    "all",     "each",   "every",  "both",  "few",   "more",  "most",   "other", "some",  "such",
+    "no",      "nor",    "only",   "own",   "same",  "so",    "than",   "too",   "about", "into",
     "through", "during", "before", "after", "above", "below", "between"};
 static_assert(std::size(kStopwords) == 87);
 
 constexpr std::string_view kCircularPhrases[] = {
-    "let me read",      "let me check",      "let me look at",  "let me examine",      "let me see",
-    "i need to read",   "i need to check",   "i need to look at", "i need to examine", "i need to see",
-    "first let me",     "now let me",        "let me first",    "let me start by",     "i'll need to",
-    "i will need to",   "i'll have to",      "i will have to",  "let me actually use", "let me use the",
-    "i'll actually read", "i'll read",       "i will read",     "i need to read",      "now i'll",
-    "now i will",       "i should read",     "i should examine", "i should check",     "i should look",
-    "let me continue",  "let me proceed"};
+    "let me read",        "let me check",    "let me look at",      "let me examine",
+    "let me see",         "i need to read",  "i need to check",     "i need to look at",
+    "i need to examine",  "i need to see",   "first let me",        "now let me",
+    "let me first",       "let me start by", "i'll need to",        "i will need to",
+    "i'll have to",       "i will have to",  "let me actually use", "let me use the",
+    "i'll actually read", "i'll read",       "i will read",         "i need to read",
+    "now i'll",           "now i will",      "i should read",       "i should examine",
+    "i should check",     "i should look",   "let me continue",     "let me proceed"};
 static_assert(std::size(kCircularPhrases) == 32);
 
-constexpr std::string_view kStallPrefixes[] = {"let me", "i'll", "i will", "i need to", "i should", "now", "first"};
+constexpr std::string_view kStallPrefixes[] = {"let me",   "i'll", "i will", "i need to",
+                                               "i should", "now",  "first"};
 
 const absl::flat_hash_set<std::string_view>& get_stopwords() {
-  static const auto* set = new absl::flat_hash_set<std::string_view>(std::begin(kStopwords), std::end(kStopwords));
+  static const auto* set =
+      new absl::flat_hash_set<std::string_view>(std::begin(kStopwords), std::end(kStopwords));
   return *set;
 }
 
@@ -51,7 +54,8 @@ const platform::LiteralMatcher& get_circular_matcher() {
   static const platform::LiteralMatcher* m = [] {
     platform::LiteralMatcherOptions o;
     o.ascii_case_insensitive = true;
-    auto built = platform::LiteralMatcher::build(std::span<const std::string_view>(kCircularPhrases), o);
+    auto built =
+        platform::LiteralMatcher::build(std::span<const std::string_view>(kCircularPhrases), o);
     PELRIN_CHECK(built.ok());
     return new platform::LiteralMatcher(std::move(built).value());  // lives until the process ends
   }();
@@ -59,7 +63,8 @@ const platform::LiteralMatcher& get_circular_matcher() {
 }
 
 bool is_ascii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool is_alphanumeric(char32_t cp) {
@@ -91,36 +96,43 @@ std::string_view trim_white_space(std::string_view s) {
 
 const char* stall_advice(std::string_view category) {
   if (category == "search") {
-    return "STOP saying 'let me search' - EXECUTE the search tool NOW. State your query and run the search.";
+    return "STOP saying 'let me search' - EXECUTE the search tool NOW. State your query and run "
+           "the search.";
   }
   if (category == "analysis") {
-    return "STOP saying 'let me analyze' - provide your analysis NOW. Use the information you have.";
+    return "STOP saying 'let me analyze' - provide your analysis NOW. Use the information you "
+           "have.";
   }
   if (category == "file_read") {
-    return "STOP saying 'let me read' - EXECUTE the read tool NOW. If you've already read the file, use that "
+    return "STOP saying 'let me read' - EXECUTE the read tool NOW. If you've already read the "
+           "file, use that "
            "content.";
   }
   if (category == "implementation") {
-    return "STOP planning - EXECUTE the edit/write tool NOW. Write the code based on what you know.";
+    return "STOP planning - EXECUTE the edit/write tool NOW. Write the code based on what you "
+           "know.";
   }
   return "STOP stating intent - TAKE ACTION NOW. Execute a tool or provide your response.";
 }
 
 const char* loop_advice(std::string_view category) {
   if (category == "search") {
-    return "You've already searched for this. Either use the results you have or try a different search query.";
+    return "You've already searched for this. Either use the results you have or try a different "
+           "search query.";
   }
   if (category == "analysis") {
     return "You've analyzed this enough. Proceed with your current understanding and take action.";
   }
   if (category == "file_read") {
-    return "You've already read this file. Use the content you have. If you need specific information, state "
+    return "You've already read this file. Use the content you have. If you need specific "
+           "information, state "
            "what you're looking for.";
   }
   if (category == "implementation") {
     return "Stop planning and start implementing. Write the code now based on what you know.";
   }
-  return "Take a different approach or proceed with action. Repeated thinking without progress is unproductive.";
+  return "Take a different approach or proceed with action. Repeated thinking without progress is "
+         "unproductive.";
 }
 
 }  // namespace
@@ -207,7 +219,8 @@ bool is_stalling(std::string_view content) {
   return false;
 }
 
-double jaccard(const absl::flat_hash_set<std::string>& a, const absl::flat_hash_set<std::string>& b) {
+double jaccard(const absl::flat_hash_set<std::string>& a,
+               const absl::flat_hash_set<std::string>& b) {
   if (a.empty() || b.empty()) return 0.0;
   const auto& small = a.size() <= b.size() ? a : b;
   const auto& large = a.size() <= b.size() ? b : a;
@@ -217,19 +230,20 @@ double jaccard(const absl::flat_hash_set<std::string>& a, const absl::flat_hash_
   return static_cast<double>(common) / static_cast<double>(uni);
 }
 
-std::string generate_guidance(std::string_view loop_type, std::uint64_t count, std::string_view category,
-                              double similarity) {
+std::string generate_guidance(std::string_view loop_type, std::uint64_t count,
+                              std::string_view category, double similarity) {
   std::string s;
   if (loop_type == "stalling") {
-    s = "STALLING DETECTED: You've stated your intent " + std::to_string(count) + " times without taking action. ";
+    s = "STALLING DETECTED: You've stated your intent " + std::to_string(count) +
+        " times without taking action. ";
     s += stall_advice(category);
     return s;
   }
   if (loop_type == "semantic_similarity") {
     char pct[64];
     std::snprintf(pct, sizeof pct, "%.0f", similarity * 100.0);
-    s = std::string("LOOP DETECTED (semantic, ") + pct + "% similar): You've repeated this thought pattern " +
-        std::to_string(count) + " times. ";
+    s = std::string("LOOP DETECTED (semantic, ") + pct +
+        "% similar): You've repeated this thought pattern " + std::to_string(count) + " times. ";
   } else {
     s = "LOOP DETECTED (" + std::string(loop_type) + "): You've repeated this thought pattern " +
         std::to_string(count) + " times. ";
@@ -317,9 +331,9 @@ DetectorStats ThinkingDetector::get_stats() const {
                        similar_matches_,
                        stalling_detected_,
                        consecutive_stalls_,
-                       total_analyzed_ == 0
-                           ? 0.0
-                           : static_cast<double>(loops_detected_) / static_cast<double>(total_analyzed_),
+                       total_analyzed_ == 0 ? 0.0
+                                            : static_cast<double>(loops_detected_) /
+                                                  static_cast<double>(total_analyzed_),
                        history_.size(),
                        pattern_counts_.size()};
 }
@@ -338,11 +352,16 @@ void ThinkingDetector::reset() {
   consecutive_stalls_ = 0;
 }
 
-bool detect_circular_phrases(std::string_view text) { return get_circular_matcher().is_match(text); }
+bool detect_circular_phrases(std::string_view text) {
+  return get_circular_matcher().is_match(text);
+}
 
-std::uint64_t count_circular_patterns(std::string_view text) { return get_circular_matcher().count(text); }
+std::uint64_t count_circular_patterns(std::string_view text) {
+  return get_circular_matcher().count(text);
+}
 
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> find_circular_patterns(std::string_view text) {
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> find_circular_patterns(
+    std::string_view text) {
   std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> out;
   get_circular_matcher().for_each(text, [&](const platform::LiteralMatch& m) {
     out.emplace_back(m.start, m.end, std::string(text.substr(m.start, m.end - m.start)));

@@ -36,8 +36,8 @@ struct PatternAnalysis {
 // "STALLING DETECTED: You've stated your intent 2 times without taking
 // action. STOP saying 'let me read' - ...". Similarity is shown as a whole
 // percentage rounded half to even.
-std::string generate_guidance(std::string_view loop_type, std::uint64_t count, std::string_view category,
-                              double similarity);
+std::string generate_guidance(std::string_view loop_type, std::uint64_t count,
+                              std::string_view category, double similarity);
 
 struct DetectorStats {
   std::uint64_t total_analyzed;
@@ -53,8 +53,8 @@ struct DetectorStats {
 
 class ThinkingDetector {
  public:
-  ThinkingDetector(std::uint64_t repetition_threshold, double similarity_threshold, std::uint64_t window_size,
-                   std::uint64_t stalling_threshold);
+  ThinkingDetector(std::uint64_t repetition_threshold, double similarity_threshold,
+                   std::uint64_t window_size, std::uint64_t stalling_threshold);
 
   // (is_loop, guidance); guidance is "" when no loop is found. Every call
   // adds exactly one history entry.
@@ -80,7 +80,8 @@ class ThinkingDetector {
   absl::flat_hash_map<std::uint64_t, std::uint64_t> pattern_counts_;
   // LRU keyword cache: most recent at the front.
   std::list<std::pair<std::uint64_t, ThinkingPattern>> lru_;
-  absl::flat_hash_map<std::uint64_t, std::list<std::pair<std::uint64_t, ThinkingPattern>>::iterator> lru_index_;
+  absl::flat_hash_map<std::uint64_t, std::list<std::pair<std::uint64_t, ThinkingPattern>>::iterator>
+      lru_index_;
   std::uint64_t consecutive_stalls_ = 0;
   std::uint64_t total_analyzed_ = 0;
   std::uint64_t loops_detected_ = 0;
@@ -96,7 +97,8 @@ std::string normalize_whitespace(std::string_view content);
 absl::flat_hash_set<std::string> extract_keywords(std::string_view content);
 const char* categorize(std::string_view content);
 bool is_stalling(std::string_view content);
-double jaccard(const absl::flat_hash_set<std::string>& a, const absl::flat_hash_set<std::string>& b);
+double jaccard(const absl::flat_hash_set<std::string>& a,
+               const absl::flat_hash_set<std::string>& b);
 // Full Unicode lower-casing (root locale, final sigma included).
 std::string to_lower(std::string_view text);
 
@@ -104,6 +106,7 @@ std::string to_lower(std::string_view text);
 bool detect_circular_phrases(std::string_view text);
 std::uint64_t count_circular_patterns(std::string_view text);
 // (start byte, end byte, matched text in its own case), in text order.
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> find_circular_patterns(std::string_view text);
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> find_circular_patterns(
+    std::string_view text);
 
 }  // namespace pelrin::thinking
