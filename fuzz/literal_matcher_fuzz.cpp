@@ -106,8 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LiteralMatcherOptions dense;
   dense.kind = in.ConsumeBool() ? MatchKind::kLeftmostLongest : MatchKind::kStandard;
   dense.ascii_case_insensitive = in.ConsumeBool();
+  dense.prefilter = in.ConsumeBool();
   LiteralMatcherOptions sparse = dense;
   sparse.max_dfa_transitions = 0;
+  sparse.prefilter = !dense.prefilter;
   // A small alphabet (with a two-byte character) makes overlaps likely.
   static constexpr std::string_view kAlphabet[] = {"a", "b", "A", "B", "c", "\xc3\xa9", "\x00"};
   auto word = [&](std::size_t max_len) {
@@ -120,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   std::vector<std::string> patterns(in.ConsumeIntegralInRange<std::size_t>(0, 8));
   for (auto& p : patterns) p = word(5);
-  const std::string text = word(64);
+  const std::string text = word(200);
 
   auto a = LiteralMatcher::build(std::span<const std::string>(patterns), dense);
   auto b = LiteralMatcher::build(std::span<const std::string>(patterns), sparse);

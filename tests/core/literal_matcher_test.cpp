@@ -23,7 +23,7 @@ bool same(const std::vector<LiteralMatch>& a, const std::vector<LiteralMatch>& b
   return true;
 }
 
-TEST(LiteralMatcher, DenseAndSparseFormsAgree) {
+TEST(LiteralMatcher, DenseSparseAndUnfilteredFormsAgree) {
   std::mt19937 rng(12345);
   const std::string alphabet = "abcAB\xc3\xa9";
   auto word = [&](std::size_t max_len) {
@@ -36,7 +36,7 @@ TEST(LiteralMatcher, DenseAndSparseFormsAgree) {
     std::vector<std::string> patterns;
     const std::size_t np = rng() % 8;
     for (std::size_t i = 0; i < np; ++i) patterns.push_back(word(5));
-    const std::string text = word(40);
+    const std::string text = word(round % 2 == 0 ? 40 : 300);
     for (const MatchKind kind : {MatchKind::kStandard, MatchKind::kLeftmostLongest}) {
       for (const bool ci : {false, true}) {
         LiteralMatcherOptions dense;
@@ -44,13 +44,18 @@ TEST(LiteralMatcher, DenseAndSparseFormsAgree) {
         dense.ascii_case_insensitive = ci;
         LiteralMatcherOptions sparse = dense;
         sparse.max_dfa_transitions = 0;
+        LiteralMatcherOptions plain = dense;  // no prefilter: the reference scan
+        plain.prefilter = false;
         auto a = LiteralMatcher::build(std::span<const std::string>(patterns), dense);
         auto b = LiteralMatcher::build(std::span<const std::string>(patterns), sparse);
-        ASSERT_TRUE(a.ok() && b.ok());
+        auto c = LiteralMatcher::build(std::span<const std::string>(patterns), plain);
+        ASSERT_TRUE(a.ok() && b.ok() && c.ok());
         ASSERT_TRUE(a->is_dfa());
         ASSERT_FALSE(b->is_dfa());
-        ASSERT_TRUE(same(a->find_all(text), b->find_all(text))) << "round " << round;
-        ASSERT_EQ(a->is_match(text), b->is_match(text));
+        const auto expected = c->find_all(text);
+        ASSERT_TRUE(same(a->find_all(text), expected)) << "round " << round;
+        ASSERT_TRUE(same(b->find_all(text), expected)) << "round " << round;
+        ASSERT_EQ(a->is_match(text), !expected.empty());
       }
     }
   }
@@ -71,6 +76,26 @@ TEST(LiteralMatcher, PrefilterDoesNotSkipMatches) {
       ASSERT_TRUE(m.ok());
       EXPECT_EQ(m->count(text), expected[i]) << "set " << i << " dfa limit " << dfa_limit;
     }
+  }
+}
+
+TEST(LiteralMatcher, PackedPrefilterFindsEveryCandidate) {
+  // More than three start bytes take the packed test; matches sit at every
+  // offset modulo 16 and at the very end, with and without case folding.
+  const std::vector<std::string> patterns = {"qzx", "wvy", "jkq", "xqj", "vvw"};
+  std::string text;
+  std::vector<std::size_t> starts;
+  for (std::size_t k = 0; k < 40; ++k) {
+    text.append(k % 17, '.');
+    starts.push_back(text.size());
+    text += k % 2 == 0 ? patterns[k % patterns.size()] : "JKQ";
+  }
+  for (const bool ci : {false, true}) {
+    LiteralMatcherOptions o;
+    o.ascii_case_insensitive = ci;
+    auto m = LiteralMatcher::build(std::span<const std::string>(patterns), o);
+    ASSERT_TRUE(m.ok());
+    EXPECT_EQ(m->count(text), ci ? starts.size() : starts.size() / 2);
   }
 }
 

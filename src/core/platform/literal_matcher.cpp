@@ -24,6 +24,10 @@
 
 #include "core/base/panic.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace pelrin::platform {
 namespace {
 
@@ -91,9 +95,18 @@ struct LiteralMatcher::Impl {
   std::uint32_t class_count = 0;
   bool dfa = false;
 
-  // Prefilter: the bytes that can start a match, when there are 1 to 3.
+  // Prefilter from the start state: kBytes for 1 to 3 possible start bytes,
+  // kPacked for a bucketed nibble test of the first packed_len bytes.
+  enum class Prefilter : std::uint8_t { kNone, kBytes, kPacked };
+  Prefilter prefilter = Prefilter::kNone;
   int start_byte_count = 0;
   unsigned char start_bytes[3] = {};
+  int packed_len = 0;
+  // packed_lo[j][n] / packed_hi[j][n]: the buckets holding a pattern whose
+  // byte j has low / high nibble n. A position is a candidate when some
+  // bucket is set for every j.
+  alignas(16) std::uint8_t packed_lo[3][16] = {};
+  alignas(16) std::uint8_t packed_hi[3][16] = {};
 
   // ---- dense DFA ----
   std::uint32_t shift = 0;           // log2 of the row stride
@@ -129,16 +142,98 @@ struct LiteralMatcher::Impl {
     }
   }
 
-  // Skips to the next position that can start a match, from the start state.
-  std::size_t skip(std::string_view text, std::size_t i) const {
+  std::size_t packed_find(const unsigned char* p, std::size_t i, std::size_t n) const;
+
+  // The next position at or after i where a match can start (text.size()
+  // when there is none), or i itself once the prefilter stopped paying.
+  std::size_t skip(std::string_view text, std::size_t i, SearchState& st) const {
+    if (st.prefilter_off) return i;
     const auto* base = reinterpret_cast<const unsigned char*>(text.data());
-    return static_cast<std::size_t>(
-        find_byte(base + i, base + text.size(), start_byte_count, start_bytes) - base);
+    const std::size_t j =
+        prefilter == Prefilter::kBytes
+            ? static_cast<std::size_t>(
+                  find_byte(base + i, base + text.size(), start_byte_count, start_bytes) - base)
+            : packed_find(base, i, text.size());
+    st.prefilter_skipped += j - i;
+    // Candidates closer than 8 bytes apart on average: the plain scan is faster.
+    if (++st.prefilter_calls >= 32 && st.prefilter_skipped < st.prefilter_calls * 8) {
+      st.prefilter_off = true;
+    }
+    return j;
   }
 
-  bool find_dfa(std::string_view text, std::size_t from, LiteralMatch& m) const;
-  bool find_nfa(std::string_view text, std::size_t from, LiteralMatch& m) const;
+  bool find_dfa(std::string_view text, std::size_t from, LiteralMatch& m, SearchState& st) const;
+  bool find_nfa(std::string_view text, std::size_t from, LiteralMatch& m, SearchState& st) const;
 };
+
+namespace {
+
+std::uint8_t packed_scalar_mask(const LiteralMatcher::Impl& im, const unsigned char* p,
+                                std::size_t i) {
+  std::uint8_t acc = 0xFF;
+  for (int j = 0; j < im.packed_len; ++j) {
+    const unsigned char b = p[i + static_cast<std::size_t>(j)];
+    acc &= static_cast<std::uint8_t>(im.packed_lo[j][b & 0xF] & im.packed_hi[j][b >> 4]);
+  }
+  return acc;
+}
+
+#if defined(__x86_64__)
+// Buckets whose pattern byte j fits each of the 16 bytes at p (nibble lookups).
+__attribute__((target("ssse3"))) inline __m128i packed_buckets(const unsigned char* p, __m128i lo,
+                                                               __m128i hi) {
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i l = _mm_shuffle_epi8(lo, _mm_and_si128(c, nibble));
+  const __m128i h = _mm_shuffle_epi8(hi, _mm_and_si128(_mm_srli_epi16(c, 4), nibble));
+  return _mm_and_si128(l, h);
+}
+
+__attribute__((target("ssse3"))) std::size_t packed_find_ssse3(const LiteralMatcher::Impl& im,
+                                                               const unsigned char* p,
+                                                               std::size_t i, std::size_t n) {
+  const auto m = static_cast<std::size_t>(im.packed_len);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i lo[3];
+  __m128i hi[3];
+  for (std::size_t j = 0; j < 3; ++j) {
+    lo[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(im.packed_lo[j]));
+    hi[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(im.packed_hi[j]));
+  }
+  while (i + 16 + (m - 1) <= n) {
+    __m128i r = packed_buckets(p + i, lo[0], hi[0]);
+    if (m > 1) r = _mm_and_si128(r, packed_buckets(p + i + 1, lo[1], hi[1]));
+    if (m > 2) r = _mm_and_si128(r, packed_buckets(p + i + 2, lo[2], hi[2]));
+    const int hits = ~_mm_movemask_epi8(_mm_cmpeq_epi8(r, zero)) & 0xFFFF;
+    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    i += 16;
+  }
+  for (; i + m <= n; ++i) {
+    if (packed_scalar_mask(im, p, i) != 0) return i;
+  }
+  return n;
+}
+
+bool cpu_has_ssse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
+}  // namespace
+
+std::size_t LiteralMatcher::Impl::packed_find(const unsigned char* p, std::size_t i,
+                                              std::size_t n) const {
+#if defined(__x86_64__)
+  return packed_find_ssse3(*this, p, i, n);
+#else
+  const auto m = static_cast<std::size_t>(packed_len);
+  for (; i + m <= n; ++i) {
+    if (packed_scalar_mask(*this, p, i) != 0) return i;
+  }
+  return n;
+#endif
+}
 
 namespace {
 
@@ -167,8 +262,8 @@ bool leftmost_tail(const Impl& im, std::string_view text, std::size_t i, std::ui
 
 }  // namespace
 
-bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from,
-                                    LiteralMatch& m) const {
+bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from, LiteralMatch& m,
+                                    SearchState& search) const {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   const std::uint32_t* t = trans.data();
@@ -179,8 +274,8 @@ bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from,
     m = {out[s >> shift], i, i};
   } else {
     for (;;) {
-      if (s == start && start_byte_count != 0) {
-        i = skip(text, i);
+      if (s == start && prefilter != Prefilter::kNone) {
+        i = skip(text, i, search);
         if (i >= n) return false;
       }
       // Hot loop: ordinary states only.
@@ -202,8 +297,8 @@ bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from,
       [this](std::uint32_t st) { return st >> shift; });
 }
 
-bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from,
-                                    LiteralMatch& m) const {
+bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from, LiteralMatch& m,
+                                    SearchState& search) const {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::uint32_t s = 0;
@@ -212,8 +307,8 @@ bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from,
     m = {out[0], i, i};
   } else {
     for (;;) {
-      if (s == 0 && start_byte_count != 0) {
-        i = skip(text, i);
+      if (s == 0 && prefilter != Prefilter::kNone) {
+        i = skip(text, i, search);
         if (i >= n) return false;
       }
       if (i >= n) return false;
@@ -255,8 +350,15 @@ const std::vector<std::string>& LiteralMatcher::patterns() const noexcept {
 bool LiteralMatcher::is_dfa() const noexcept { return impl_->dfa; }
 
 bool LiteralMatcher::find_at(std::string_view text, std::size_t from, LiteralMatch& out) const {
+  SearchState state;
+  return find_from(text, from, out, state);
+}
+
+bool LiteralMatcher::find_from(std::string_view text, std::size_t from, LiteralMatch& out,
+                               SearchState& state) const {
   if (from > text.size()) return false;
-  return impl_->dfa ? impl_->find_dfa(text, from, out) : impl_->find_nfa(text, from, out);
+  return impl_->dfa ? impl_->find_dfa(text, from, out, state)
+                    : impl_->find_nfa(text, from, out, state);
 }
 
 bool LiteralMatcher::is_match(std::string_view text) const {
@@ -416,8 +518,8 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     }
   }
 
-  // 4. Prefilter on start bytes (not with an empty pattern: every position matches).
-  if (trie[0].out == kNoPattern) {
+  // 4. Prefilter (never with an empty pattern: every position matches then).
+  if (options.prefilter && trie[0].out == kNoPattern && !im->patterns.empty()) {
     std::array<bool, 256> starts{};
     int count = 0;
     for (int b = 0; b < 256; ++b) {
@@ -427,10 +529,44 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
         ++count;
       }
     }
+    // Distinct folded prefixes of up to three bytes (the shortest pattern
+    // bounds the length), for the packed test.
+    std::size_t min_len = SIZE_MAX;
+    for (const auto& q : im->patterns) min_len = std::min(min_len, q.size());
+    const auto m = static_cast<int>(std::min<std::size_t>(3, min_len));
+    std::vector<std::string> prefixes;
+    for (const auto& q : im->patterns) {
+      std::string pre;
+      for (int j = 0; j < m; ++j)
+        pre.push_back(static_cast<char>(key(q[static_cast<std::size_t>(j)])));
+      prefixes.push_back(std::move(pre));
+    }
+    std::sort(prefixes.begin(), prefixes.end());
+    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+    bool simd = true;
+#if defined(__x86_64__)
+    simd = cpu_has_ssse3();
+#endif
     if (count >= 1 && count <= 3) {
+      im->prefilter = LiteralMatcher::Impl::Prefilter::kBytes;
       for (int b = 0; b < 256; ++b) {
-        if (starts[static_cast<std::size_t>(b)])
+        if (starts[static_cast<std::size_t>(b)]) {
           im->start_bytes[im->start_byte_count++] = static_cast<unsigned char>(b);
+        }
+      }
+    } else if (simd && prefixes.size() <= 64) {
+      im->prefilter = LiteralMatcher::Impl::Prefilter::kPacked;
+      im->packed_len = m;
+      // Round-robin buckets over the sorted prefixes: neighbours, which
+      // share nibbles, land in different buckets.
+      for (std::size_t k = 0; k < prefixes.size(); ++k) {
+        const auto bit = static_cast<std::uint8_t>(1u << (k % 8));
+        for (int j = 0; j < m; ++j) {
+          const auto b = static_cast<unsigned char>(prefixes[k][static_cast<std::size_t>(j)]);
+          im->packed_lo[j][b & 0xF] |= bit;
+          im->packed_hi[j][b >> 4] |= bit;
+          if (fold_case && b >= 'a' && b <= 'z') im->packed_hi[j][(b - 32) >> 4] |= bit;
+        }
       }
     }
   }
@@ -457,8 +593,9 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     im->shift = shift;
     im->match_limit = nmatch << shift;
     im->start = id[0] << shift;
-    im->special_limit =
-        im->start_byte_count != 0 ? im->match_limit + (1u << shift) : im->match_limit;
+    im->special_limit = im->prefilter != LiteralMatcher::Impl::Prefilter::kNone
+                            ? im->match_limit + (1u << shift)
+                            : im->match_limit;
     im->trans.assign(static_cast<std::size_t>(states) * stride, 0);
     im->depth.resize(states);
     im->out.resize(states);

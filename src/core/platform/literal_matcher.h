@@ -18,8 +18,12 @@
 // Representation: bytes are mapped to equivalence classes (bytes that no
 // pattern uses share one class); small and medium sets compile into a dense
 // DFA over those classes, larger ones into a contiguous NFA whose failure
-// links are followed at search time. A start-byte prefilter skips over text
-// that cannot begin a match when at most three bytes can.
+// links are followed at search time. From the start state a prefilter skips
+// text that cannot begin a match: memchr-style when at most three bytes can
+// start one, otherwise (up to 64 patterns) a packed SIMD test of the first
+// one to three bytes of every pattern at 16 positions at once. A prefilter
+// that finds candidates too often on a text is switched off for the rest of
+// that search.
 //
 // A matcher is immutable once built and may be shared between threads
 // without locks.
@@ -47,6 +51,8 @@ struct LiteralMatcherOptions {
   // Dense DFA while states x classes stays within this many transitions;
   // the contiguous NFA beyond.
   std::size_t max_dfa_transitions = std::size_t{1} << 21;
+  // Skip ahead from the start state with a start-byte or packed prefilter.
+  bool prefilter = true;
 };
 
 // One match: byte span [start, end) and the index of the pattern.
@@ -90,7 +96,8 @@ class LiteralMatcher {
     std::size_t pos = 0;
     std::size_t last_end = SIZE_MAX;
     LiteralMatch m;
-    while (pos <= text.size() && find_at(text, pos, m)) {
+    SearchState state;
+    while (pos <= text.size() && find_from(text, pos, m, state)) {
       if (m.start == m.end && (m.end == last_end || !is_boundary(text, m.end))) {
         pos = m.end + 1;  // skip the empty match, search again one byte on
         continue;
@@ -114,7 +121,17 @@ class LiteralMatcher {
 
   struct Impl;  // the compiled tables, opaque
 
+  // What one iteration has learnt about the prefilter on its text.
+  struct SearchState {
+    std::size_t prefilter_calls = 0;
+    std::size_t prefilter_skipped = 0;
+    bool prefilter_off = false;
+  };
+
  private:
+  bool find_from(std::string_view text, std::size_t from, LiteralMatch& out,
+                 SearchState& state) const;
+
   explicit LiteralMatcher(std::unique_ptr<Impl> impl);
 
   static bool is_boundary(std::string_view text, std::size_t pos) noexcept {
