@@ -543,7 +543,7 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     }
     std::sort(prefixes.begin(), prefixes.end());
     prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
-    bool simd = true;
+    bool simd = false;  // the scalar form of the packed test is slower than the automaton
 #if defined(__x86_64__)
     simd = cpu_has_ssse3();
 #endif
