@@ -290,7 +290,7 @@ bool LiteralMatcher::Impl::find_dfa(std::string_view text, std::size_t from, Lit
     const std::uint32_t x = s >> shift;
     m = {out[x], i - out_len[x], i};
   }
-  if (options.kind == MatchKind::kStandard) return true;
+  if (options.kind == MatchKind::kStandard || search.any_match) return true;
   return leftmost_tail(
       *this, text, m.end, s, m, [t](std::uint32_t st, std::uint8_t c) { return t[st + c]; },
       [this](std::uint32_t st) { return st < match_limit; },
@@ -318,7 +318,7 @@ bool LiteralMatcher::Impl::find_nfa(std::string_view text, std::size_t from, Lit
     }
     m = {out[s], i - out_len[s], i};
   }
-  if (options.kind == MatchKind::kStandard) return true;
+  if (options.kind == MatchKind::kStandard || search.any_match) return true;
   return leftmost_tail(
       *this, text, m.end, s, m,
       [this](std::uint32_t st, std::uint8_t c) { return nfa_step(st, c); },
@@ -362,8 +362,12 @@ bool LiteralMatcher::find_from(std::string_view text, std::size_t from, LiteralM
 }
 
 bool LiteralMatcher::is_match(std::string_view text) const {
+  // Whether a match exists does not depend on the semantics: no need to
+  // look for a longer one.
   LiteralMatch m;
-  return find_at(text, 0, m);
+  SearchState state;
+  state.any_match = true;
+  return find_from(text, 0, m, state);
 }
 
 std::size_t LiteralMatcher::count(std::string_view text) const {

@@ -126,6 +126,7 @@ class LiteralMatcher {
     std::size_t prefilter_calls = 0;
     std::size_t prefilter_skipped = 0;
     bool prefilter_off = false;
+    bool any_match = false;  // stop at the first match state (existence only)
   };
 
  private:
