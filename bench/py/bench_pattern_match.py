@@ -16,17 +16,18 @@ Run: PYTHONPATH=build/dev/src/py python bench/py/bench_pattern_match.py
 
 import ast
 import collections
-import datetime
 import pathlib
-import platform
 import random
 import re
+import sys
 import sysconfig
-import time
 
-import ahocorasick
-import ahocorasick_rs
-import pelrin_native as pn
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+
+import ahocorasick  # noqa: E402
+import ahocorasick_rs  # noqa: E402
+import common  # noqa: E402
+import pelrin_native as pn  # noqa: E402
 
 NEGATIONS = ["don't", "do not", "dont", "shouldn't", "should not", "wouldn't", "would not", "can't", "cannot",
              "not", "never", "without", "avoid", "skip", "ignore"]
@@ -50,16 +51,6 @@ def english_prose(target_bytes=10_000_000):
             break
     base = " ".join(parts)
     return (base * (target_bytes // len(base) + 1))[:target_bytes]
-
-
-def best(fn, repeat=3):
-    times = []
-    result = None
-    for _ in range(repeat):
-        t = time.perf_counter()
-        result = fn()
-        times.append(time.perf_counter() - t)
-    return min(times), result
 
 
 class Ours:
@@ -144,9 +135,9 @@ def bench_sets(text):
             assert e.count_matches(text) == len(ref) and e.contains_any(text) == bool(ref)
         assert engines[0].count_matches(text) == len(ref)
         for op in ["contains_any", "count_matches", "find_all"]:
-            times = {e.name: best(lambda e=e: getattr(e, op)(text))[0] for e in engines}
-            ours = times["pelrin_native"]
-            rows.append((label, op, len(ref), ours, times["ahocorasick-rs"] / ours, times["pyahocorasick"] / ours))
+            # Interleaved, so that a change of machine load hits every engine alike.
+            ours, rs, py = common.interleaved([lambda e=e: getattr(e, op)(text) for e in engines], repeat=3)
+            rows.append((label, op, len(ref), ours, rs / ours, py / ours))
     return rows
 
 
@@ -154,11 +145,8 @@ def bench_classify():
     request = ("Please fix the failing test in the parser module, then run the whole suite and explain "
                "why the tokenizer broke when we added the new unicode handling; don't deploy anything yet.")
     request = (request * 2)[:200]
-    n = 200_000
-    t = time.perf_counter()
-    for _ in range(n):
-        pn.classify_task(request)
-    return (time.perf_counter() - t) / n * 1e6
+    assert pn.classify_task(request).task_type is pn.TaskType.Edit
+    return common.best_of(lambda: pn.classify_task(request), repeat=5, number=20_000) * 1e6
 
 
 def python_filter(chunks):
@@ -205,15 +193,13 @@ def bench_stream():
             return "".join(f.process_chunk(c).content for c in chunks) + f.flush().content
 
         assert ours() == python_filter(chunks), "filters disagree"
-        t_ours, _ = best(ours)
-        t_py, _ = best(lambda: python_filter(chunks))
+        t_ours, t_py = common.interleaved([ours, lambda: python_filter(chunks)], repeat=3)
         rows.append((size, len(reply) / t_ours / 1e6, len(reply) / t_py / 1e6, t_py / t_ours))
     return rows
 
 
 def main():
-    print(f"# {datetime.date.today()} on {platform.machine()} {platform.processor() or ''} "
-          f"({platform.python_implementation()} {platform.python_version()})")
+    common.header("Literal matching: pattern matcher, classifier, streaming filter")
     text = english_prose()
     print(f"text: {len(text.encode()) / 1e6:.1f} MB")
     print("| pattern set | operation | matches | ours (ms) | ahocorasick-rs / ours | pyahocorasick / ours |")
