@@ -38,20 +38,91 @@ constexpr unsigned char fold(unsigned char b) noexcept {
   return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
 }
 
-// Build-time trie with sorted sparse transitions.
-struct TrieState {
-  std::vector<std::pair<unsigned char, std::uint32_t>> next;  // by byte, sorted
+// Build-time trie, kept small: while patterns are added, 24 bytes per state
+// and 12 per edge (per-state linked lists) plus a direct table for the start
+// state; freeze() then turns the edges into sorted per-state rows (5 bytes
+// per edge) for the passes that follow.
+struct TrieNode {
+  std::uint32_t first_edge = kNoState;
   std::uint32_t fail = 0;
   std::uint32_t depth = 0;
   std::uint32_t own = kNoPattern;  // pattern ending here
   std::uint32_t out = kNoPattern;  // longest pattern that is a suffix
   std::uint32_t out_len = 0;
+};
 
-  std::uint32_t child(unsigned char b) const {
-    auto it = std::lower_bound(next.begin(), next.end(), b,
-                               [](const auto& e, unsigned char v) { return e.first < v; });
-    return (it != next.end() && it->first == b) ? it->second : kNoState;
+class Trie {
+ public:
+  using Row = std::span<const std::pair<unsigned char, std::uint32_t>>;
+
+  Trie() : nodes_(1) { root_.fill(kNoState); }
+
+  std::size_t size() const { return nodes_.size(); }
+  std::size_t edge_count() const { return frozen_.size(); }
+  TrieNode& operator[](std::uint32_t s) { return nodes_[s]; }
+  const TrieNode& operator[](std::uint32_t s) const { return nodes_[s]; }
+
+  std::uint32_t child(std::uint32_t s, unsigned char b) const {
+    if (s == 0) return root_[b];
+    if (!rows_.empty()) {
+      for (const auto& [byte, nx] : children(s)) {
+        if (byte == b) return nx;
+        if (byte > b) break;
+      }
+      return kNoState;
+    }
+    for (std::uint32_t e = nodes_[s].first_edge; e != kNoState; e = edges_[e].sibling) {
+      if (edges_[e].byte == b) return edges_[e].next;
+    }
+    return kNoState;
   }
+
+  std::uint32_t add(std::uint32_t s, unsigned char b) {
+    const auto nx = static_cast<std::uint32_t>(nodes_.size());
+    const std::uint32_t depth = nodes_[s].depth + 1;
+    nodes_.push_back(TrieNode{});
+    nodes_.back().depth = depth;
+    edges_.push_back(Edge{nx, nodes_[s].first_edge, b});
+    nodes_[s].first_edge = static_cast<std::uint32_t>(edges_.size() - 1);
+    if (s == 0) root_[b] = nx;
+    return nx;
+  }
+
+  // Ends adding: every state's transitions become one row in byte order.
+  void freeze() {
+    rows_.assign(nodes_.size() + 1, 0);
+    for (std::size_t s = 0; s < nodes_.size(); ++s) {
+      std::uint32_t n = 0;
+      for (std::uint32_t e = nodes_[s].first_edge; e != kNoState; e = edges_[e].sibling) ++n;
+      rows_[s + 1] = rows_[s] + n;
+    }
+    frozen_.resize(edges_.size());
+    for (std::size_t s = 0; s < nodes_.size(); ++s) {
+      std::uint32_t k = rows_[s];
+      for (std::uint32_t e = nodes_[s].first_edge; e != kNoState; e = edges_[e].sibling) {
+        frozen_[k++] = {edges_[e].byte, edges_[e].next};
+      }
+      std::sort(frozen_.begin() + rows_[s], frozen_.begin() + rows_[s + 1]);
+    }
+    std::vector<Edge>().swap(edges_);
+  }
+
+  // The transitions of s in byte order (after freeze()).
+  Row children(std::uint32_t s) const {
+    return Row(frozen_.data() + rows_[s], rows_[s + 1] - rows_[s]);
+  }
+
+ private:
+  struct Edge {
+    std::uint32_t next;
+    std::uint32_t sibling;
+    unsigned char byte;
+  };
+  std::vector<TrieNode> nodes_;
+  std::vector<Edge> edges_;
+  std::array<std::uint32_t, 256> root_;
+  std::vector<std::uint32_t> rows_;  // row s is frozen_[rows_[s], rows_[s + 1])
+  std::vector<std::pair<unsigned char, std::uint32_t>> frozen_;
 };
 
 // Finds the next position in [p, end) holding one of up to three bytes.
@@ -439,35 +510,30 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
   };
 
   // 1. Trie.
-  std::vector<TrieState> trie(1);
+  Trie trie;
   for (std::size_t pi = 0; pi < im->patterns.size(); ++pi) {
     std::uint32_t s = 0;
     for (const char c : im->patterns[pi]) {
       const unsigned char b = key(c);
-      std::uint32_t nx = trie[s].child(b);
+      std::uint32_t nx = trie.child(s, b);
       if (nx == kNoState) {
         if (trie.size() >= options.max_states) {
           return Error::value("pattern set too large: the automaton needs more than " +
                               std::to_string(options.max_states) + " states");
         }
-        nx = static_cast<std::uint32_t>(trie.size());
-        auto& v = trie[s].next;
-        v.insert(std::lower_bound(v.begin(), v.end(), b,
-                                  [](const auto& e, unsigned char x) { return e.first < x; }),
-                 {b, nx});
-        trie.push_back(TrieState{});
-        trie.back().depth = trie[s].depth + 1;
+        nx = trie.add(s, b);
       }
       s = nx;
     }
     if (trie[s].own == kNoPattern) trie[s].own = static_cast<std::uint32_t>(pi);
   }
+  trie.freeze();
   const auto states = static_cast<std::uint32_t>(trie.size());
 
   // 2. Byte classes: one per byte used by a pattern, one for all others.
   std::array<bool, 256> used{};
-  for (const auto& st : trie) {
-    for (const auto& [b, nx] : st.next) used[b] = true;
+  for (std::uint32_t st = 0; st < states; ++st) {
+    for (const auto& [b, nx] : trie.children(st)) used[b] = true;
   }
   std::uint32_t nclasses = 1;
   std::array<std::uint8_t, 256> cls{};
@@ -495,12 +561,12 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
   trie[0].out_len = 0;
   for (std::size_t qi = 0; qi < order.size(); ++qi) {
     const std::uint32_t s = order[qi];
-    for (const auto& [b, nx] : trie[s].next) {
+    for (const auto& [b, nx] : trie.children(s)) {
       std::uint32_t f = 0;
       if (s != 0) {
         f = trie[s].fail;
         for (;;) {
-          const std::uint32_t c = trie[f].child(b);
+          const std::uint32_t c = trie.child(f, b);
           if (c != kNoState) {
             f = c;
             break;
@@ -509,7 +575,7 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
           f = trie[f].fail;
         }
       }
-      TrieState& t = trie[nx];
+      TrieNode& t = trie[nx];
       t.fail = f;
       if (t.own != kNoPattern) {
         t.out = t.own;
@@ -528,7 +594,7 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     int count = 0;
     for (int b = 0; b < 256; ++b) {
       const auto ub = static_cast<unsigned char>(b);
-      if (trie[0].child(fold_case ? fold(ub) : ub) != kNoState) {
+      if (trie.child(0, fold_case ? fold(ub) : ub) != kNoState) {
         starts[ub] = true;
         ++count;
       }
@@ -614,7 +680,7 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
         std::copy_n(im->trans.begin() + static_cast<std::ptrdiff_t>(frow), stride,
                     im->trans.begin() + static_cast<std::ptrdiff_t>(row));
       }
-      for (const auto& [b, nx] : trie[s].next) im->trans[row + cls[b]] = id[nx] << shift;
+      for (const auto& [b, nx] : trie.children(s)) im->trans[row + cls[b]] = id[nx] << shift;
       im->depth[id[s]] = trie[s].depth;
       im->out[id[s]] = trie[s].out;
       im->out_len[id[s]] = trie[s].out_len;
@@ -628,15 +694,13 @@ Result<std::unique_ptr<LiteralMatcher::Impl>> build_impl(std::span<const S> inpu
     im->depth.resize(states);
     im->out.resize(states);
     im->out_len.resize(states);
-    std::size_t edges = 0;
-    for (const auto& st : trie) edges += st.next.size();
-    im->keys.reserve(edges);
-    im->next.reserve(edges);
+    im->keys.reserve(trie.edge_count());
+    im->next.reserve(trie.edge_count());
     for (std::uint32_t i = 0; i < states; ++i) {
-      const TrieState& st = trie[order[i]];
+      const TrieNode& st = trie[order[i]];
       im->first[i] = static_cast<std::uint32_t>(im->keys.size());
       // Sorted by class: classes are assigned in byte order, so byte order is class order.
-      for (const auto& [b, nx] : st.next) {
+      for (const auto& [b, nx] : trie.children(order[i])) {
         im->keys.push_back(cls[b]);
         im->next.push_back(id[nx]);
       }
