@@ -20,8 +20,9 @@
 // DFA over those classes, larger ones into a contiguous NFA whose failure
 // links are followed at search time. From the start state a prefilter skips
 // text that cannot begin a match: memchr-style when at most three bytes can
-// start one, otherwise (up to 64 patterns) a packed SIMD test of the first
-// one to three bytes of every pattern at 16 positions at once. A prefilter
+// start one, otherwise (up to 64 distinct prefixes, on CPUs with SSSE3) a
+// packed SIMD test of the first one to three bytes of every pattern at 16
+// positions at once. A prefilter
 // that finds candidates too often on a text is switched off for the rest of
 // that search.
 //
