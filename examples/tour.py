@@ -100,11 +100,36 @@ def tour_semantic_search() -> None:
     print(f"nearest neighbour of {titles[0]!r}: {titles[neighbour]!r} (distance {distance:.3f})")
 
 
+def tour_literal_matching() -> None:
+    section("Classifying a request, filtering a streamed reply, spotting a loop")
+    request = "don't run the tests yet, just explain why the parser fails"
+    result = pn.classify_task(request)
+    print(f"request: {request!r}")
+    print(f"  -> {result!r}, tool budget {result.recommended_tool_budget}")
+    for start, end, text, category in pn.find_all_keywords(request):
+        print(f"     keyword {text!r} at bytes {start}..{end} ({category})")
+
+    reply = (DATA / "literal_reply.txt").read_text(encoding="utf-8")
+    stream = pn.StreamingFilter(suppress_thinking=True)
+    shown = "".join(stream.process_chunk(reply[i:i + 16]).content for i in range(0, len(reply), 16))
+    shown += stream.flush().content
+    print(f"streamed reply in 16-character chunks, thinking suppressed ({stream.get_thinking_length()} bytes):")
+    print(f"  {shown.strip()}")
+    assert shown == pn.extract_thinking_content(reply)[0]
+
+    detector = pn.ThinkingDetector()
+    for block in json.loads((DATA / "literal_thinking.json").read_text(encoding="utf-8")):
+        is_loop, guidance = detector.record_thinking(block)
+        print(f"  thinking {block[:40]!r:44} -> {'LOOP: ' + guidance[:60] + '...' if is_loop else 'ok'}")
+    print(f"  circular phrases in the first block: {pn.find_circular_patterns('Let me check the parser module.')}")
+
+
 def main() -> None:
     print(f"pelrin_native {pn.__version__}: {len(pn.__all__)} public names")
     tour_token_estimate()
     tour_json_repair_and_usage()
     tour_semantic_search()
+    tour_literal_matching()
 
 
 if __name__ == "__main__":

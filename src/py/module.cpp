@@ -2,11 +2,15 @@
 #include "py/python.h"
 
 #include "py/arg_normalizer.h"
+#include "py/classifier.h"
 #include "py/embeddings.h"
 #include "py/frame/registry.h"
 #include "py/json_repair.h"
+#include "py/pattern_match.h"
 #include "py/protocol.h"
 #include "py/similarity.h"
+#include "py/streaming_filter.h"
+#include "py/thinking.h"
 #include "py/tokenizer.h"
 #include "py/trace_scanner.h"
 
@@ -37,6 +41,34 @@ const Row kRows[] = {
     class_row("EmbeddingIndex", &embedding_index_type),
     function_row(kRepairJson),
     function_row(kExtractJsonObjects),
+    class_row("StreamingFilter", &streaming_filter_type),
+    class_row("StreamingChunkResult", &streaming_chunk_result_type),
+    function_row(kStripThinkingTokens),
+    function_row(kContainsThinkingTokens),
+    function_row(kFindThinkingTokens),
+    function_row(kExtractThinkingContent),
+    class_row("ThinkingDetector", &thinking_detector_type),
+    class_row("PatternAnalysis", &pattern_analysis_type),
+    function_row(kDetectCircularPhrases),
+    function_row(kCountCircularPatterns),
+    function_row(kFindCircularPatterns),
+    class_row("TaskClassifier", &task_classifier_type),
+    class_row("ClassificationResult", &classification_result_type),
+    class_row("TaskType", &task_type_type),
+    function_row(kClassifyTask),
+    function_row(kHasActionKeywords),
+    function_row(kHasAnalysisKeywords),
+    function_row(kHasGenerationKeywords),
+    function_row(kHasNegation),
+    function_row(kFindAllKeywords),
+    class_row("PatternMatcher", &pattern_matcher_type),
+    class_row("PatternMatch", &pattern_match_type),
+    function_row(kContainsAnyPattern),
+    function_row(kFindAllPatterns),
+    function_row(kCountPatternMatches),
+    function_row(kGetMatchedPatternIndices),
+    function_row(kBatchContainsAny),
+    function_row(kWeightedPatternScore),
     class_row("QuantizedEmbedding", &quantized_embedding_type),
     function_row(kQuantizeEmbedding),
     function_row(kBatchQuantizeEmbeddings),

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <variant>
 #include <vector>
 
 #include "core/base/ordered_map.h"
@@ -91,6 +92,19 @@ std::tuple<std::uint64_t, std::int64_t, std::string, std::optional<std::string>,
 }
 std::uint64_t three(std::uint64_t a, std::uint64_t b, std::uint64_t c) { return a + b + c; }
 const char* no_arguments() { return "ok"; }
+std::vector<bool> flags(std::uint64_t n) {
+  std::vector<bool> v(static_cast<std::size_t>(n));
+  for (std::size_t i = 0; i < v.size(); i += 2) v[i] = true;
+  return v;
+}
+OrderedMap<std::string, std::variant<std::int64_t, double, std::string, bool>> mixed() {
+  OrderedMap<std::string, std::variant<std::int64_t, double, std::string, bool>> m;
+  m.emplace("z", std::int64_t{-1});
+  m.emplace("a", 0.5);
+  m.emplace("m", std::string("text"));
+  m.emplace("b", true);
+  return m;
+}
 
 // ---- failures ----
 
@@ -189,6 +203,8 @@ SIG(throw_unknown, std::span<const Param>{}, "")
 constexpr Param kKind[] = {{"kind"}};
 SIG(error_kind, kKind, "")
 constexpr Param kN[] = {{"n"}};
+SIG(flags, kN, "")
+SIG(mixed, std::span<const Param>{}, "")
 SIG(pool_squares, kN, "")
 constexpr Param kNAt[] = {{"n"}, {"at"}};
 SIG(pool_panic, kNAt, "")
@@ -265,6 +281,8 @@ const FunctionDef kFunctions[] = {
     function<&three, k_three>(),
     function<&shown_default, k_shown_default>(),
     noargs_function<&no_arguments, k_no_arguments>(),
+    function<&flags, k_flags>(),
+    function<&mixed, k_mixed>(),
     function<&panic_now, k_panic_now>(),
     function<&throw_unknown, k_throw_unknown>(),
     function<&error_kind, k_error_kind>(),

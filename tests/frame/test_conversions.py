@@ -223,3 +223,12 @@ def test_dict_changing_while_converting():
 
     d["a"] = Grow()
     assert t.echo_dict(d) == {"a": 5}
+
+
+def test_result_shapes():
+    assert t.flags(5) == [True, False, True, False, True]
+    assert all(type(x) is bool for x in t.flags(3))
+    result = t.mixed()
+    assert list(result) == ["z", "a", "m", "b"]  # insertion order
+    assert result == {"z": -1, "a": 0.5, "m": "text", "b": True}
+    assert type(result["b"]) is bool and type(result["z"]) is int

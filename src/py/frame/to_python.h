@@ -6,7 +6,8 @@
 //   bool                                          bool
 //   std::monostate, std::nullopt                  None
 //   std::optional<X>                              X or None
-//   std::vector<X>                                list
+//   std::vector<X> (std::vector<bool> too)        list
+//   std::variant<A, B, ...>                       the held alternative's object
 //   std::pair, std::tuple                         tuple
 //   OrderedMap<K, V>                              dict in insertion order
 //   absl::flat_hash_map<K, V>                     dict (order unspecified)
@@ -131,6 +132,27 @@ struct ToPython<std::vector<T, A>> {
       PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
     }
     return list;
+  }
+};
+
+template <class A>
+struct ToPython<std::vector<bool, A>> {
+  static PyObject* convert(const std::vector<bool, A>& v) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), PyBool_FromLong(v[i]));
+    }
+    return list;
+  }
+};
+
+// Mixed-type values, for example a dict whose values are ints, floats and str.
+template <class... T>
+struct ToPython<std::variant<T...>> {
+  template <class U>
+  static PyObject* convert(U&& v) {
+    return std::visit([](auto&& alt) { return to_python(std::forward<decltype(alt)>(alt)); }, std::forward<U>(v));
   }
 };
 
