@@ -220,13 +220,16 @@ void scan_tail(std::string_view text, std::size_t from, Estimate& st) { scan_sca
 std::uint64_t count_tokens_fast(std::string_view text) noexcept {
   if (text.empty()) return 0;
   Estimate st;
-  const std::size_t tail = scan_blocks(text, st);
+  const std::size_t tail = text.size() >= 64 ? scan_blocks(text, st) : 0;
   scan_tail(text, tail, st);
   if (st.open) st.close();
   if (!st.any_word) return 1;
-  const double rounded = std::round(st.total);  // halves away from zero
-  if (rounded >= 18446744073709551616.0) return UINT64_MAX;
-  const auto result = static_cast<std::uint64_t>(rounded);
+  const double total = st.total;
+  if (total >= 18446744073709551616.0) return UINT64_MAX;
+  // Round half away from zero (total >= 0). Below 2^53 the fraction
+  // total - whole is exact; above it every double is a whole number.
+  auto result = static_cast<std::uint64_t>(total);
+  if (total < 9007199254740992.0 && total - static_cast<double>(result) >= 0.5) ++result;
   return result == 0 ? 1 : result;
 }
 

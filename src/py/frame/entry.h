@@ -209,9 +209,14 @@ PyObject* function_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
   static_assert(Traits::kArity == Sig.size(), "signature and function disagree on the parameters");
   return guarded([&]() -> PyObject* {
     PyObject* slots[Traits::kArity > 0 ? Traits::kArity : 1];
-    if (!match_vector(Sig, args, nargs, kwnames, slots)) return nullptr;
+    PyObject* const* filled = args;
+    // The common call, every argument by position, needs no matching.
+    if (kwnames != nullptr || nargs != static_cast<Py_ssize_t>(Traits::kArity)) {
+      if (!match_vector(Sig, args, nargs, kwnames, slots)) return nullptr;
+      filled = slots;
+    }
     return detail::convert_and_call<Sig, Flags>(
-        typename Traits::Args{}, slots,
+        typename Traits::Args{}, const_cast<PyObject**>(filled),
         [](auto&&... a) -> decltype(auto) { return Fn(std::forward<decltype(a)>(a)...); },
         detail::ToPythonFinish{});
   });
