@@ -14,6 +14,7 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    class_row("BpeTokenizer", &bpe_tokenizer_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
 };

@@ -1,0 +1,206 @@
+// Byte-pair encoding: special-token segmentation, pre-tokenization, merges.
+#include "core/tokenizer/bpe.h"
+
+#include <limits>
+#include <mutex>
+#include <shared_mutex>
+
+#include "core/platform/worker_pool.h"
+
+namespace pelrin::tokenizer {
+namespace {
+
+constexpr std::string_view kPretokenizePattern =
+    "(?i:'s|'t|'re|'ve|'m|'ll|'d)|[^\\r\\n\\p{L}\\p{N}]?\\p{L}+|\\p{N}{1,3}| "
+    "?[^\\s\\p{L}\\p{N}]+[\\r\\n]*|\\s*[\\r\\n]+|\\s+$|\\s+";
+
+struct Registry {
+  std::shared_mutex mu;
+  absl::flat_hash_map<std::string, std::shared_ptr<const BpeTokenizerInner>> entries;
+};
+
+Registry& registry() {
+  static auto* r = new Registry();  // lives until the process ends
+  return *r;
+}
+
+// A rank above every 32-bit rank: "no pair here".
+constexpr std::uint64_t kNoRank = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t rank_of(const BpeTokenizerInner& s, std::string_view bytes) {
+  auto it = s.encoder.find(absl::string_view(bytes.data(), bytes.size()));
+  return it == s.encoder.end() ? kNoRank : it->second;
+}
+
+std::uint32_t id_of_part(const BpeTokenizerInner& s, std::string_view bytes) {
+  auto it = s.encoder.find(absl::string_view(bytes.data(), bytes.size()));
+  if (it != s.encoder.end()) return it->second;
+  return bytes.size() == 1 ? static_cast<unsigned char>(bytes[0]) : 0;
+}
+
+// One merge pass over a piece.
+//
+// Invariant: parts[k].start are the starts of the current parts in order,
+// with a sentinel at the piece's end; parts[k].rank is the rank of the
+// concatenation of part k and part k + 1 (kNoRank when unranked or when
+// k + 1 is the sentinel). Each step merges the smallest rank, leftmost on
+// ties, and refreshes only the two pair ranks that touch the merged part;
+// the result equals re-examining every pair after each merge.
+struct Part {
+  std::size_t start;
+  std::uint64_t rank;
+};
+
+void merge_piece(const BpeTokenizerInner& s, std::string_view piece, std::vector<Part>& parts) {
+  parts.clear();
+  const std::size_t n = piece.size();
+  for (std::size_t i = 0; i + 1 < n; ++i) parts.push_back({i, rank_of(s, piece.substr(i, 2))});
+  parts.push_back({n - 1, kNoRank});
+  parts.push_back({n, kNoRank});
+  // Rank of parts k and k + 1 together, given the current boundaries.
+  auto pair_rank = [&](std::size_t k) -> std::uint64_t {
+    if (k + 2 >= parts.size()) return kNoRank;
+    return rank_of(s, piece.substr(parts[k].start, parts[k + 2].start - parts[k].start));
+  };
+  for (;;) {
+    std::uint64_t best = kNoRank;
+    std::size_t at = 0;
+    for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
+      if (parts[k].rank < best) {
+        best = parts[k].rank;
+        at = k;
+      }
+    }
+    if (best == kNoRank) break;
+    parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+    parts[at].rank = pair_rank(at);
+    if (at > 0) parts[at - 1].rank = pair_rank(at - 1);
+  }
+}
+
+// Calls on_piece(piece) for every ordinary piece and on_special(id) for
+// every special token, in text order.
+template <class OnPiece, class OnSpecial>
+void walk(const BpeTokenizerInner& s, std::string_view text, OnPiece&& on_piece, OnSpecial&& on_special) {
+  const platform::Regex& re = bpe_pretokenize_pattern();
+  auto split = [&](std::string_view segment) {
+    platform::MatchIterator it(re, segment);
+    while (it.next()) {
+      const platform::Span m = it.match();
+      if (!m.empty()) on_piece(m.of(segment));
+    }
+  };
+  if (s.special.empty()) {
+    split(text);
+    return;
+  }
+  std::size_t segment_start = 0;
+  std::size_t p = 0;
+  while (p < text.size()) {
+    if (s.special_first_bytes[static_cast<unsigned char>(text[p])] != 0) {
+      // The first special token, in the map's order, that occurs at p.
+      const std::pair<const std::string, std::uint32_t>* found = nullptr;
+      for (const auto& entry : s.special) {
+        if (!entry.first.empty() && text.compare(p, entry.first.size(), entry.first) == 0) {
+          found = &entry;
+          break;
+        }
+      }
+      if (found != nullptr) {
+        if (p > segment_start) split(text.substr(segment_start, p - segment_start));
+        on_special(found->second);
+        p += found->first.size();
+        segment_start = p;
+        continue;
+      }
+    }
+    ++p;
+  }
+  if (segment_start < text.size()) split(text.substr(segment_start));
+}
+
+thread_local std::vector<Part> tls_parts;
+
+}  // namespace
+
+const platform::Regex& bpe_pretokenize_pattern() {
+  static const platform::Regex re = platform::Regex::fixed(kPretokenizePattern);
+  return re;
+}
+
+std::vector<platform::Span> bpe_pieces(std::string_view segment) {
+  return bpe_pretokenize_pattern().find_all(segment);
+}
+
+std::vector<std::uint32_t> BpeTokenizer::encode(std::string_view text) const {
+  std::vector<std::uint32_t> ids;
+  const BpeTokenizerInner& s = *state_;
+  std::vector<Part>& parts = tls_parts;
+  walk(
+      s, text,
+      [&](std::string_view piece) {
+        if (piece.size() == 1) {
+          ids.push_back(id_of_part(s, piece));
+          return;
+        }
+        merge_piece(s, piece, parts);
+        for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
+          ids.push_back(id_of_part(s, piece.substr(parts[k].start, parts[k + 1].start - parts[k].start)));
+        }
+      },
+      [&](std::uint32_t id) { ids.push_back(id); });
+  return ids;
+}
+
+std::uint64_t BpeTokenizer::count_tokens(std::string_view text) const {
+  std::uint64_t count = 0;
+  const BpeTokenizerInner& s = *state_;
+  std::vector<Part>& parts = tls_parts;
+  walk(
+      s, text,
+      [&](std::string_view piece) {
+        if (piece.size() == 1) {
+          ++count;
+          return;
+        }
+        merge_piece(s, piece, parts);
+        count += parts.size() - 1;
+      },
+      [&](std::uint32_t) { ++count; });
+  return count;
+}
+
+std::vector<std::uint64_t> BpeTokenizer::count_tokens_batch(const std::vector<std::string_view>& texts) const {
+  return platform::parallel_map(texts.size(), [&](std::size_t i) { return count_tokens(texts[i]); }).value();
+}
+
+BpeTokenizer make_bpe_tokenizer(std::string name,
+                                std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> ranks_data,
+                                std::vector<std::pair<std::string, std::uint32_t>> special_tokens) {
+  auto state = std::make_shared<BpeTokenizerInner>();
+  state->name = std::move(name);
+  state->encoder.reserve(ranks_data.size());
+  for (auto& [bytes, rank] : ranks_data) {
+    state->encoder.insert_or_assign(std::string(bytes.begin(), bytes.end()), rank);
+  }
+  for (auto& [text, id] : special_tokens) {
+    if (!text.empty()) state->special_first_bytes[static_cast<unsigned char>(text[0])] = 1;
+    state->special.insert_or_assign(std::move(text), id);
+  }
+  std::shared_ptr<const BpeTokenizerInner> shared = std::move(state);
+  {
+    Registry& r = registry();
+    std::unique_lock<std::shared_mutex> lock(r.mu);
+    r.entries.insert_or_assign(shared->name, shared);
+  }
+  return BpeTokenizer(std::move(shared));
+}
+
+std::shared_ptr<const BpeTokenizerInner> bpe_registry_entry(std::string_view name) {
+  Registry& r = registry();
+  std::shared_lock<std::shared_mutex> lock(r.mu);
+  auto it = r.entries.find(std::string(name));
+  return it == r.entries.end() ? nullptr : it->second;
+}
+
+}  // namespace pelrin::tokenizer

@@ -1,0 +1,66 @@
+// Byte-pair-encoding tokenizer over a vocabulary handed in at construction.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "absl/container/flat_hash_map.h"
+#include "core/platform/regex.h"
+
+namespace pelrin::tokenizer {
+
+// The fixed state of one tokenizer: built once, then only read (by any
+// number of threads at once).
+struct BpeTokenizerInner {
+  std::string name;
+  absl::flat_hash_map<std::string, std::uint32_t> encoder;  // token bytes -> rank (= id)
+  absl::flat_hash_map<std::string, std::uint32_t> special;  // special-token text -> id
+  std::uint8_t special_first_bytes[256] = {};               // 1 where some special token starts
+};
+
+// The pre-tokenization pattern, compiled once per process on first use.
+const platform::Regex& bpe_pretokenize_pattern();
+
+// Pieces of `segment` under the pre-tokenization pattern, left to right.
+std::vector<platform::Span> bpe_pieces(std::string_view segment);
+
+class BpeTokenizer {
+ public:
+  explicit BpeTokenizer(std::shared_ptr<const BpeTokenizerInner> state) : state_(std::move(state)) {}
+
+  const std::string& name() const noexcept { return state_->name; }
+
+  // Token ids of `text` (valid UTF-8). Special tokens are taken where they
+  // occur; the text between them is split by the pre-tokenization pattern
+  // and each piece merged by rank (smallest rank first, leftmost on ties).
+  // A byte without a rank becomes its own value, a longer unranked part 0.
+  // Empty special tokens are ignored (they would match everywhere).
+  std::vector<std::uint32_t> encode(std::string_view text) const;
+
+  // The length of encode(text), without building the id list.
+  std::uint64_t count_tokens(std::string_view text) const;
+
+  // count_tokens of every text in order, on the worker pool.
+  std::vector<std::uint64_t> count_tokens_batch(const std::vector<std::string_view>& texts) const;
+
+  const BpeTokenizerInner& state() const noexcept { return *state_; }
+
+ private:
+  std::shared_ptr<const BpeTokenizerInner> state_;
+};
+
+// Builds a tokenizer from (token bytes, rank) and (text, id) pairs in list
+// order (later duplicates win) and stores its state in the process-wide
+// registry under `name`, replacing an earlier entry of that name.
+BpeTokenizer make_bpe_tokenizer(std::string name,
+                                std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> ranks_data,
+                                std::vector<std::pair<std::string, std::uint32_t>> special_tokens);
+
+// The registry's current state for `name`, or null (for tests).
+std::shared_ptr<const BpeTokenizerInner> bpe_registry_entry(std::string_view name);
+
+}  // namespace pelrin::tokenizer
