@@ -2,6 +2,7 @@
 #include "py/python.h"
 
 #include "py/frame/registry.h"
+#include "py/secrets.h"
 #include "py/tokenizer.h"
 
 namespace pelrin::py {
@@ -14,6 +15,15 @@ PyObject* make_version() { return PyUnicode_FromString("0.12.0"); }
 // their fixed places.
 const Row kRows[] = {
     attribute_row("__version__", &make_version),
+    class_row("SecretMatch", &secret_match_type),
+    function_row(kScanSecrets),
+    function_row(kHasSecrets),
+    function_row(kGetSecretTypes),
+    function_row(kMaskSecrets),
+    // Named here: the row is built before the no-argument descriptor's
+    // dynamic initialisation in another file, so its name cannot be read.
+    Row{"list_secret_patterns", nullptr, nullptr, &kListSecretPatterns},
+    function_row(kScanSecretsSummary),
     class_row("BpeTokenizer", &bpe_tokenizer_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
