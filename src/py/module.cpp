@@ -1,6 +1,7 @@
 // The pelrin_native module: its definition, exec step and registration table.
 #include "py/python.h"
 
+#include "py/extractor.h"
 #include "py/frame/registry.h"
 #include "py/secrets.h"
 #include "py/tokenizer.h"
@@ -24,6 +25,11 @@ const Row kRows[] = {
     // dynamic initialisation in another file, so its name cannot be read.
     Row{"list_secret_patterns", nullptr, nullptr, &kListSecretPatterns},
     function_row(kScanSecretsSummary),
+    function_row(kExtractFilePath),
+    function_row(kExtractCodeBlocks),
+    function_row(kExtractShellCommands),
+    function_row(kExtractToolCall),
+    function_row(kBatchExtractFilePaths),
     class_row("BpeTokenizer", &bpe_tokenizer_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
