@@ -3,6 +3,7 @@
 
 #include "py/extractor.h"
 #include "py/frame/registry.h"
+#include "py/sanitizer.h"
 #include "py/secrets.h"
 #include "py/tokenizer.h"
 
@@ -30,6 +31,11 @@ const Row kRows[] = {
     function_row(kExtractShellCommands),
     function_row(kExtractToolCall),
     function_row(kBatchExtractFilePaths),
+    function_row(kSanitizeResponse),
+    function_row(kIsGarbageContent),
+    function_row(kDetectLeakagePatterns),
+    function_row(kStripMarkup),
+    function_row(kValidateToolName),
     class_row("BpeTokenizer", &bpe_tokenizer_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
