@@ -1,6 +1,7 @@
 // The pelrin_native module: its definition, exec step and registration table.
 #include "py/python.h"
 
+#include "py/ast_indexer.h"
 #include "py/extractor.h"
 #include "py/frame/registry.h"
 #include "py/sanitizer.h"
@@ -36,6 +37,11 @@ const Row kRows[] = {
     function_row(kDetectLeakagePatterns),
     function_row(kStripMarkup),
     function_row(kValidateToolName),
+    function_row(kIsStdlibModule),
+    function_row(kBatchIsStdlibModules),
+    function_row(kFilterStdlibImports),
+    function_row(kExtractIdentifiers),
+    function_row(kExtractIdentifiersWithPositions),
     class_row("BpeTokenizer", &bpe_tokenizer_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
