@@ -1,7 +1,9 @@
 // Byte-pair encoding: special-token segmentation, pre-tokenization, merges.
 #include "core/tokenizer/bpe.h"
 
+#include <functional>
 #include <limits>
+#include <queue>
 #include <mutex>
 #include <shared_mutex>
 
@@ -38,7 +40,11 @@ std::uint32_t id_of_part(const BpeTokenizerInner& s, std::string_view bytes) {
   return bytes.size() == 1 ? static_cast<unsigned char>(bytes[0]) : 0;
 }
 
-// One merge pass over a piece.
+}  // namespace
+
+namespace detail {
+
+// Merging by repeated scans.
 //
 // Invariant: parts[k].start are the starts of the current parts in order,
 // with a sentinel at the piece's end; parts[k].rank is the rank of the
@@ -46,12 +52,7 @@ std::uint32_t id_of_part(const BpeTokenizerInner& s, std::string_view bytes) {
 // k + 1 is the sentinel). Each step merges the smallest rank, leftmost on
 // ties, and refreshes only the two pair ranks that touch the merged part;
 // the result equals re-examining every pair after each merge.
-struct Part {
-  std::size_t start;
-  std::uint64_t rank;
-};
-
-void merge_piece(const BpeTokenizerInner& s, std::string_view piece, std::vector<Part>& parts) {
+void merge_by_scan(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts) {
   parts.clear();
   const std::size_t n = piece.size();
   for (std::size_t i = 0; i + 1 < n; ++i) parts.push_back({i, rank_of(s, piece.substr(i, 2))});
@@ -77,6 +78,66 @@ void merge_piece(const BpeTokenizerInner& s, std::string_view piece, std::vector
     if (at > 0) parts[at - 1].rank = pair_rank(at - 1);
   }
 }
+
+// Merging with a priority queue, for long pieces where repeated scans
+// would be quadratic.
+//
+// Invariant: the live parts form a linked list by start offset; rank_[i] is
+// the current rank of live part i with its right neighbour. The queue holds
+// (rank, start) for every current pair, plus stale entries that are skipped
+// when their rank no longer equals rank_[start]. Popping the smallest
+// (rank, start) picks the same pair as the scan: the smallest rank,
+// leftmost on ties.
+void merge_by_heap(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts) {
+  const std::size_t n = piece.size();
+  std::vector<std::size_t> next(n), prev(n);
+  std::vector<std::uint64_t> rank(n, kNoRank);
+  for (std::size_t i = 0; i < n; ++i) {
+    next[i] = i + 1;
+    prev[i] = i == 0 ? n : i - 1;  // n: no neighbour
+  }
+  using Entry = std::pair<std::uint64_t, std::size_t>;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
+  auto refresh = [&](std::size_t i) {
+    const std::size_t j = next[i];
+    if (j >= n) {
+      rank[i] = kNoRank;
+      return;
+    }
+    rank[i] = rank_of(s, piece.substr(i, next[j] - i));
+    if (rank[i] != kNoRank) queue.emplace(rank[i], i);
+  };
+  for (std::size_t i = 0; i + 1 < n; ++i) refresh(i);
+  while (!queue.empty()) {
+    const auto [r, i] = queue.top();
+    queue.pop();
+    if (rank[i] != r) continue;  // stale: part i was merged away or changed
+    const std::size_t j = next[i];
+    next[i] = next[j];
+    if (next[j] < n) prev[next[j]] = i;
+    rank[j] = kNoRank;
+    refresh(i);
+    if (prev[i] < n) refresh(prev[i]);
+  }
+  parts.clear();
+  for (std::size_t i = 0; i < n; i = next[i]) parts.push_back({i, 0});
+  parts.push_back({n, 0});
+}
+
+void merge_piece(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts) {
+  if (piece.size() <= kScanMergeLimit) {
+    merge_by_scan(s, piece, parts);
+  } else {
+    merge_by_heap(s, piece, parts);
+  }
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::merge_piece;
+using Part = detail::BpePart;
 
 // Calls on_piece(piece) for every ordinary piece and on_special(id) for
 // every special token, in text order.

@@ -53,6 +53,26 @@ class BpeTokenizer {
   std::shared_ptr<const BpeTokenizerInner> state_;
 };
 
+namespace detail {
+
+// One part of a piece during merging: its first byte and (while merging by
+// scans) the rank of it joined with the next part.
+struct BpePart {
+  std::size_t start;
+  std::uint64_t rank;
+};
+
+// Pieces up to this many bytes are merged by scans, longer ones by heap.
+inline constexpr std::size_t kScanMergeLimit = 128;
+
+// The two merge strategies, exposed so tests can check that they agree.
+// Both leave parts = the merged parts' starts in order plus one entry at
+// piece.size(); piece has at least two bytes.
+void merge_by_scan(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts);
+void merge_by_heap(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts);
+
+}  // namespace detail
+
 // Builds a tokenizer from (token bytes, rank) and (text, id) pairs in list
 // order (later duplicates win) and stores its state in the process-wide
 // registry under `name`, replacing an earlier entry of that name.
