@@ -1,6 +1,7 @@
 """Secret scanner: catalogue entries, scans, summaries and masking."""
 
 import pytest
+from hypothesis import given, settings, strategies as st
 
 import pelrin_native as pn
 
@@ -154,3 +155,48 @@ def test_mask_argument_errors(kwargs, exc, message, note):
 def test_signatures():
     assert pn.mask_secrets.__text_signature__ == "(text, mask_char='*', visible_chars=4)"
     assert pn.scan_secrets.__doc__.endswith("Scan text for secrets")
+
+
+# ---- masking against the obvious sequential replacement ----
+
+def _cut(m: bytes, visible: int) -> tuple[int, int]:
+    n = len(m)
+    if n <= 2 * visible:
+        return 0, n
+    head, tail = visible, n - visible
+    while head > 0 and (m[head] & 0xC0) == 0x80:
+        head -= 1
+    while tail < n and (m[tail] & 0xC0) == 0x80:
+        tail += 1
+    return head, tail
+
+
+def reference_mask(text: str, mask: str, visible: int) -> str:
+    """Each match, in scan order, replaces every occurrence in the result so far."""
+    out, mb = text.encode(), mask.encode()
+    for m in pn.scan_secrets(text):
+        mt = m.matched_text.encode()
+        head, tail = _cut(mt, visible)
+        out = out.replace(mt, mt[:head] + mb * (tail - head) + mt[tail:])
+    return out.decode()
+
+
+FRAGMENTS = [c[2] for c in CATALOGUE] + [
+    "password=", "pwd: ", "secret=", "api_key=", "aws '", '"', "'", " ", "\n", "é", "中", "x", "abcdefghij",
+    "0123456789", "gho_", "AKIA", "-", "_", "postgres://", "@", ":",
+]
+
+
+@settings(max_examples=300, deadline=None)
+@given(st.lists(st.sampled_from(FRAGMENTS), max_size=25).map("".join), st.sampled_from([0, 1, 4, 9, 30]),
+       st.sampled_from(["#", "•"]))
+def test_mask_matches_sequential_replacement(text, visible, mask):
+    assert pn.mask_secrets(text, mask, visible) == reference_mask(text, mask, visible)
+
+
+def test_mask_many_distinct_secrets_in_one_pass():
+    # Tens of thousands of distinct secrets: each is masked, and the call
+    # does not rescan the text once per secret.
+    text = "".join(f"password={i:08d}x\n" for i in range(60000))
+    masked = pn.mask_secrets(text)
+    assert masked.count("pass**********" ) == 60000

@@ -58,7 +58,10 @@ SecretSummary scan_secrets_summary(std::string_view text);
 // byte; a match of at most 2 x visible_chars bytes is masked whole. The
 // visible parts never split a character: a cut that would fall inside a
 // multi-byte character moves outwards into the hidden part, so the result
-// is always valid UTF-8.
+// is always valid UTF-8. Linear in the text (one automaton pass over all
+// distinct match texts), however many secrets it holds; an occurrence that
+// would only arise from mask characters joining their neighbours is not
+// masked.
 std::string mask_secrets(std::string_view text, char32_t mask_char, std::uint64_t visible_chars);
 
 }  // namespace pelrin::secrets
