@@ -53,3 +53,33 @@ def test_extract_identifiers_with_positions():
     assert pn.extract_identifiers_with_positions("\u00e9 x") == [("x", 3, 4)]
     assert pn.extract_identifiers_with_positions("a.b a") == [("a", 0, 1), ("b", 2, 3), ("a", 4, 5)]
     assert pn.extract_identifiers_with_positions("\u4e2d\u6587_v2") == [("_v2", 6, 9)]
+
+
+# ---- 1 MB adversarial inputs: every function returns, in linear time ----
+
+MB = 1 << 20
+ADVERSARIAL = {
+    "quotes": '"' * MB,
+    "single-quotes": "'" * MB,
+    "backquotes": "`" * MB,
+    "fences": "```" * (MB // 3),
+    "braces": "{" * (MB // 2) + "}" * (MB // 2),
+    "aws-run": "aws" + "x" * 100_000 + "'" * (MB - 100_003),
+    "aws-quotes": ("aws" + "'" * 30) * (MB // 33),
+    "tags": "</a>" * (MB // 4),
+    "newlines": "\n" * MB,
+    "spaces": " " * MB,
+    "indented": "    x\n" * (MB // 6),
+    "prompts": "$ x\n" * (MB // 4),
+    "passwords": "".join(f"password={i:08d}\n" for i in range(MB // 18)),
+    "accents": "\u00e9" * (MB // 2),
+    "letters": "a" * MB,
+}
+
+
+@pytest.mark.parametrize("text", ADVERSARIAL.values(), ids=ADVERSARIAL.keys())
+def test_adversarial_inputs(text):
+    positions = pn.extract_identifiers_with_positions(text)
+    assert set(pn.extract_identifiers(text)) == {p[0] for p in positions}
+    assert pn.is_stdlib_module(text) is False
+    assert pn.filter_stdlib_imports([text]) == ([], [text])

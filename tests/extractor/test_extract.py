@@ -145,3 +145,35 @@ def test_argument_errors_name_the_parameter():
         pn.extract_tool_call("x", "read", 5)
     assert info.value.__notes__ == ["while processing 'current_file'"]
     assert pn.extract_tool_call.__text_signature__ == "(text, tool_name, current_file=None)"
+
+
+# ---- 1 MB adversarial inputs: every function returns, in linear time ----
+
+MB = 1 << 20
+ADVERSARIAL = {
+    "quotes": '"' * MB,
+    "single-quotes": "'" * MB,
+    "backquotes": "`" * MB,
+    "fences": "```" * (MB // 3),
+    "braces": "{" * (MB // 2) + "}" * (MB // 2),
+    "aws-run": "aws" + "x" * 100_000 + "'" * (MB - 100_003),
+    "aws-quotes": ("aws" + "'" * 30) * (MB // 33),
+    "tags": "</a>" * (MB // 4),
+    "newlines": "\n" * MB,
+    "spaces": " " * MB,
+    "indented": "    x\n" * (MB // 6),
+    "prompts": "$ x\n" * (MB // 4),
+    "passwords": "".join(f"password={i:08d}\n" for i in range(MB // 18)),
+    "accents": "\u00e9" * (MB // 2),
+    "letters": "a" * MB,
+}
+
+
+@pytest.mark.parametrize("text", ADVERSARIAL.values(), ids=ADVERSARIAL.keys())
+def test_adversarial_inputs(text):
+    path = pn.extract_file_path(text)
+    assert pn.batch_extract_file_paths([text] * 10) == [path] * 10
+    assert isinstance(pn.extract_code_blocks(text), list)
+    assert isinstance(pn.extract_shell_commands(text), list)
+    for tool in ("read", "write", "shell", "ls"):
+        pn.extract_tool_call(text, tool, "a.py")

@@ -115,3 +115,34 @@ def test_argument_names():
         pn.is_garbage_content(None)
     assert info.value.__notes__ == ["while processing 'content'"]
     assert pn.validate_tool_name.__text_signature__ == "(name)"
+
+
+# ---- 1 MB adversarial inputs: every function returns, in linear time ----
+
+MB = 1 << 20
+ADVERSARIAL = {
+    "quotes": '"' * MB,
+    "single-quotes": "'" * MB,
+    "backquotes": "`" * MB,
+    "fences": "```" * (MB // 3),
+    "braces": "{" * (MB // 2) + "}" * (MB // 2),
+    "aws-run": "aws" + "x" * 100_000 + "'" * (MB - 100_003),
+    "aws-quotes": ("aws" + "'" * 30) * (MB // 33),
+    "tags": "</a>" * (MB // 4),
+    "newlines": "\n" * MB,
+    "spaces": " " * MB,
+    "indented": "    x\n" * (MB // 6),
+    "prompts": "$ x\n" * (MB // 4),
+    "passwords": "".join(f"password={i:08d}\n" for i in range(MB // 18)),
+    "accents": "\u00e9" * (MB // 2),
+    "letters": "a" * MB,
+}
+
+
+@pytest.mark.parametrize("text", ADVERSARIAL.values(), ids=ADVERSARIAL.keys())
+def test_adversarial_inputs(text):
+    assert len(pn.sanitize_response(text)) <= len(text)
+    assert isinstance(pn.is_garbage_content(text), bool)
+    assert isinstance(pn.detect_leakage_patterns(text), list)
+    assert "  " not in pn.strip_markup(text)
+    assert pn.validate_tool_name(text)[0] is (text == "a" * MB)

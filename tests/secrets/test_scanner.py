@@ -200,3 +200,34 @@ def test_mask_many_distinct_secrets_in_one_pass():
     text = "".join(f"password={i:08d}x\n" for i in range(60000))
     masked = pn.mask_secrets(text)
     assert masked.count("pass**********" ) == 60000
+
+
+# ---- 1 MB adversarial inputs: every function returns, in linear time ----
+
+MB = 1 << 20
+ADVERSARIAL = {
+    "quotes": '"' * MB,
+    "single-quotes": "'" * MB,
+    "backquotes": "`" * MB,
+    "fences": "```" * (MB // 3),
+    "braces": "{" * (MB // 2) + "}" * (MB // 2),
+    "aws-run": "aws" + "x" * 100_000 + "'" * (MB - 100_003),
+    "aws-quotes": ("aws" + "'" * 30) * (MB // 33),
+    "tags": "</a>" * (MB // 4),
+    "newlines": "\n" * MB,
+    "spaces": " " * MB,
+    "indented": "    x\n" * (MB // 6),
+    "prompts": "$ x\n" * (MB // 4),
+    "passwords": "".join(f"password={i:08d}\n" for i in range(MB // 18)),
+    "accents": "\u00e9" * (MB // 2),
+    "letters": "a" * MB,
+}
+
+
+@pytest.mark.parametrize("text", ADVERSARIAL.values(), ids=ADVERSARIAL.keys())
+def test_adversarial_inputs(text):
+    matches = pn.scan_secrets(text)
+    assert pn.has_secrets(text) == bool(matches)
+    assert pn.get_secret_types(text) == list(dict.fromkeys(m.secret_type for m in matches))
+    assert pn.scan_secrets_summary(text)["total_matches"] == len(matches)
+    assert isinstance(pn.mask_secrets(text), str)

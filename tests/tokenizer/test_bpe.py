@@ -184,3 +184,33 @@ def test_matches_tiktoken_on_random_text(gpt2_pair, text):
 
 def test_registered_in_module():
     assert "BpeTokenizer" in pelrin_native.__all__
+
+
+# ---- 1 MB adversarial inputs: every function returns, in linear time ----
+
+MB = 1 << 20
+ADVERSARIAL = {
+    "quotes": '"' * MB,
+    "single-quotes": "'" * MB,
+    "backquotes": "`" * MB,
+    "fences": "```" * (MB // 3),
+    "braces": "{" * (MB // 2) + "}" * (MB // 2),
+    "aws-run": "aws" + "x" * 100_000 + "'" * (MB - 100_003),
+    "aws-quotes": ("aws" + "'" * 30) * (MB // 33),
+    "tags": "</a>" * (MB // 4),
+    "newlines": "\n" * MB,
+    "spaces": " " * MB,
+    "indented": "    x\n" * (MB // 6),
+    "prompts": "$ x\n" * (MB // 4),
+    "passwords": "".join(f"password={i:08d}\n" for i in range(MB // 18)),
+    "accents": "\u00e9" * (MB // 2),
+    "letters": "a" * MB,
+}
+
+
+@pytest.mark.parametrize("text", ADVERSARIAL.values(), ids=ADVERSARIAL.keys())
+def test_adversarial_inputs(text):
+    tok = BpeTokenizer("adv", PIECES + [(b"aa", 400), (b"aaaa", 401)], [("<|endoftext|>", 500)])
+    ids = tok.encode(text + "<|endoftext|>")
+    assert ids[-1] == 500
+    assert tok.count_tokens_batch([text, text]) == [len(ids) - 1] * 2
