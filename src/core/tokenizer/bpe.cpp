@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "core/platform/worker_pool.h"
+#include "core/tokenizer/pretokenize.h"
 
 namespace pelrin::tokenizer {
 namespace {
@@ -143,14 +144,9 @@ using Part = detail::BpePart;
 // every special token, in text order.
 template <class OnPiece, class OnSpecial>
 void walk(const BpeTokenizerInner& s, std::string_view text, OnPiece&& on_piece, OnSpecial&& on_special) {
-  const platform::Regex& re = bpe_pretokenize_pattern();
-  auto split = [&](std::string_view segment) {
-    platform::MatchIterator it(re, segment);
-    while (it.next()) {
-      const platform::Span m = it.match();
-      if (!m.empty()) on_piece(m.of(segment));
-    }
-  };
+  // The hand-written splitter gives exactly the pattern's pieces (checked
+  // against bpe_pieces by tests and fuzzing) at several times its speed.
+  auto split = [&](std::string_view segment) { split_pieces(segment, on_piece); };
   if (s.special.empty()) {
     split(text);
     return;
