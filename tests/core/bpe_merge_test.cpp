@@ -31,6 +31,7 @@ TEST(BpeMergeTest, HeapAgreesWithScanOnRandomVocabularies) {
       for (int k = len(rng); k > 0; --k) tok.push_back(static_cast<char>('a' + letter(rng)));
       s.encoder.insert_or_assign(tok, rank(rng));
     }
+    s.ranks.build(s.encoder);
     for (int piece_len : {2, 3, 7, 50, 129, 400}) {
       std::string piece;
       for (int k = 0; k < piece_len; ++k) piece.push_back(static_cast<char>('a' + letter(rng)));

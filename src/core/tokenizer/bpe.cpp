@@ -1,6 +1,7 @@
 // Byte-pair encoding: special-token segmentation, pre-tokenization, merges.
 #include "core/tokenizer/bpe.h"
 
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <queue>
@@ -31,17 +32,50 @@ Registry& registry() {
 constexpr std::uint64_t kNoRank = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t rank_of(const BpeTokenizerInner& s, std::string_view bytes) {
-  auto it = s.encoder.find(absl::string_view(bytes.data(), bytes.size()));
-  return it == s.encoder.end() ? kNoRank : it->second;
+  std::uint32_t r = 0;
+  return s.ranks.find(bytes, r) ? r : kNoRank;
 }
 
 std::uint32_t id_of_part(const BpeTokenizerInner& s, std::string_view bytes) {
-  auto it = s.encoder.find(absl::string_view(bytes.data(), bytes.size()));
-  if (it != s.encoder.end()) return it->second;
+  std::uint32_t r = 0;
+  if (s.ranks.find(bytes, r)) return r;
   return bytes.size() == 1 ? static_cast<unsigned char>(bytes[0]) : 0;
 }
 
+constexpr std::size_t kPackedMax = 7;
+
+// Up to 7 bytes and their count in one word; distinct strings give
+// distinct words.
+inline std::uint64_t pack(std::string_view b) noexcept {
+  std::uint64_t key = static_cast<std::uint64_t>(b.size()) << 56;
+  for (std::size_t k = 0; k < b.size(); ++k) key |= static_cast<std::uint64_t>(static_cast<unsigned char>(b[k])) << (8 * k);
+  return key;
+}
+
 }  // namespace
+
+void RankTable::build(const absl::flat_hash_map<std::string, std::uint32_t>& encoder) {
+  for (const auto& [key, rank] : encoder) {
+    if (key.size() <= kPackedMax) {
+      short_.emplace(pack(key), rank);
+    } else {
+      long_.emplace(key, rank);
+    }
+  }
+}
+
+bool RankTable::find(std::string_view bytes, std::uint32_t& rank) const noexcept {
+  if (bytes.size() <= kPackedMax) {
+    auto it = short_.find(pack(bytes));
+    if (it == short_.end()) return false;
+    rank = it->second;
+    return true;
+  }
+  auto it = long_.find(absl::string_view(bytes.data(), bytes.size()));
+  if (it == long_.end()) return false;
+  rank = it->second;
+  return true;
+}
 
 namespace detail {
 
@@ -176,7 +210,6 @@ void walk(const BpeTokenizerInner& s, std::string_view text, OnPiece&& on_piece,
   if (segment_start < text.size()) split(text.substr(segment_start));
 }
 
-thread_local std::vector<Part> tls_parts;
 
 }  // namespace
 
@@ -192,7 +225,7 @@ std::vector<platform::Span> bpe_pieces(std::string_view segment) {
 std::vector<std::uint32_t> BpeTokenizer::encode(std::string_view text) const {
   std::vector<std::uint32_t> ids;
   const BpeTokenizerInner& s = *state_;
-  std::vector<Part>& parts = tls_parts;
+  std::vector<Part> parts;
   walk(
       s, text,
       [&](std::string_view piece) {
@@ -212,7 +245,7 @@ std::vector<std::uint32_t> BpeTokenizer::encode(std::string_view text) const {
 std::uint64_t BpeTokenizer::count_tokens(std::string_view text) const {
   std::uint64_t count = 0;
   const BpeTokenizerInner& s = *state_;
-  std::vector<Part>& parts = tls_parts;
+  std::vector<Part> parts;
   walk(
       s, text,
       [&](std::string_view piece) {
@@ -244,6 +277,7 @@ BpeTokenizer make_bpe_tokenizer(std::string name,
     if (!text.empty()) state->special_first_bytes[static_cast<unsigned char>(text[0])] = 1;
     state->special.insert_or_assign(std::move(text), id);
   }
+  state->ranks.build(state->encoder);
   std::shared_ptr<const BpeTokenizerInner> shared = std::move(state);
   {
     Registry& r = registry();

@@ -13,6 +13,21 @@
 
 namespace pelrin::tokenizer {
 
+// Ranks of token byte strings, tuned for the merge loop: keys of up to 7
+// bytes are packed with their length into one word (hashing and comparing
+// an integer, no pointer chase), longer ones live in an ordinary map.
+// Read-only after build().
+class RankTable {
+ public:
+  void build(const absl::flat_hash_map<std::string, std::uint32_t>& encoder);
+  // The rank of bytes, or false when it has none.
+  bool find(std::string_view bytes, std::uint32_t& rank) const noexcept;
+
+ private:
+  absl::flat_hash_map<std::uint64_t, std::uint32_t> short_;
+  absl::flat_hash_map<std::string, std::uint32_t> long_;
+};
+
 // The fixed state of one tokenizer: built once, then only read (by any
 // number of threads at once).
 struct BpeTokenizerInner {
@@ -20,6 +35,7 @@ struct BpeTokenizerInner {
   absl::flat_hash_map<std::string, std::uint32_t> encoder;  // token bytes -> rank (= id)
   absl::flat_hash_map<std::string, std::uint32_t> special;  // special-token text -> id
   std::uint8_t special_first_bytes[256] = {};               // 1 where some special token starts
+  RankTable ranks;                                          // the encoder, for lookups while merging
 };
 
 // The pre-tokenization pattern, compiled once per process on first use.
