@@ -138,6 +138,8 @@ TEST(RegexTest, ReplaceAllIsLiteral) {
   EXPECT_EQ(re("x*").replace_all("abxd", "-"), "-a-b-d-");
   EXPECT_EQ(re("\\s").replace_all("a\u3000b", "_"), "a_b");
   EXPECT_EQ(re("z").replace_all("abc", "-"), "abc");
+  EXPECT_EQ(re("^").replace_all("abc", "-"), "-abc");  // a lone empty match at 0
+  EXPECT_EQ(re("").replace_all("", "-"), "-");
 }
 
 TEST(RegexTest, LeftmostFirstAlternation) {

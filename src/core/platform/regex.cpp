@@ -275,7 +275,6 @@ std::string Regex::replace_all(std::string_view text, std::string_view replaceme
     out.append(replacement);
     copied = m.end;
   }
-  if (copied == 0) return std::string(text);
   out.append(text.substr(copied));
   return out;
 }

@@ -214,32 +214,38 @@ SecretSummary scan_secrets_summary(std::string_view text) {
   return s;
 }
 
-// Masking, in one pass over the text.
+// Masking, emulated on the input's coordinates.
 //
-// Replacing every occurrence of each match text in turn (catalogue order,
-// then text order) is emulated on the input's coordinates: an occurrence
-// of a match text survives the earlier replacements exactly when it
-// touches none of the bytes they hid (their visible ends are unchanged
-// text), and the survivors of one text are taken left to right without
-// overlap. The hidden parts taken are disjoint, so the result is the input
-// with each hidden part replaced by the mask character once per byte. A
-// text that repeats an earlier one changes nothing, and occurrences that
-// would only appear by joining mask characters with their surroundings are
-// not masked. Cost: one regex pass per entry plus one automaton pass.
+// The defined behaviour is sequential: for each match in scan order, every
+// occurrence of its text in the result so far is replaced, left to right
+// without overlap. An occurrence of a match text is still present in the
+// result exactly when it touches none of the bytes hidden so far (the
+// visible ends of a masked secret are unchanged text), so each replacement
+// step is a greedy left-to-right pass over the surviving occurrences of its
+// text, which are found for all texts at once by one automaton pass. An
+// occurrence skipped only because it overlapped one taken in the same step
+// stays a candidate for a later match of the same text. The hidden parts
+// taken are disjoint, so the result is the input with each hidden part
+// replaced by the mask character once per byte. Occurrences that would only
+// appear by joining mask characters with their surroundings are not masked.
 std::string mask_secrets(std::string_view text, char32_t mask_char, std::uint64_t visible_chars) {
   std::vector<std::string_view> secrets;
+  std::vector<std::size_t> steps;  // per match in scan order: the index of its text
   absl::flat_hash_map<std::string_view, std::size_t> index;
   for (const SecretPattern& p : SECRET_PATTERNS()) {
     platform::MatchIterator it(p.regex, text);
     while (it.next()) {
       const std::string_view m = it.match().of(text);
-      if (!m.empty() && index.emplace(m, secrets.size()).second) secrets.push_back(m);
+      if (m.empty()) continue;
+      auto [entry, inserted] = index.emplace(m, secrets.size());
+      if (inserted) secrets.push_back(m);
+      steps.push_back(entry->second);
     }
   }
   if (secrets.empty()) return std::string(text);
 
-  std::vector<std::vector<std::size_t>> occurrences(secrets.size());
-  OccurrenceFinder(secrets).scan(text, [&](std::size_t k, std::size_t start) { occurrences[k].push_back(start); });
+  std::vector<std::vector<std::size_t>> candidates(secrets.size());
+  OccurrenceFinder(secrets).scan(text, [&](std::size_t k, std::size_t start) { candidates[k].push_back(start); });
 
   std::map<std::size_t, std::size_t> hidden;  // start -> end, disjoint
   auto touches_hidden = [&](std::size_t a, std::size_t b) {
@@ -248,15 +254,25 @@ std::string mask_secrets(std::string_view text, char32_t mask_char, std::uint64_
     --it;
     return it->second > a;
   };
-  for (std::size_t k = 0; k < secrets.size(); ++k) {
+  for (const std::size_t k : steps) {
+    std::vector<std::size_t>& list = candidates[k];
+    if (list.empty()) continue;
     const std::string_view m = secrets[k];
     const auto [head, tail] = hidden_part(m, visible_chars);
+    bool taken_any = false;
     std::size_t taken_end = 0;
-    for (const std::size_t start : occurrences[k]) {
-      if (start < taken_end || touches_hidden(start, start + m.size())) continue;
+    std::size_t kept = 0;
+    for (const std::size_t start : list) {
+      if (touches_hidden(start, start + m.size())) continue;  // gone for good
+      if (taken_any && start < taken_end) {
+        list[kept++] = start;  // overlaps this step's previous replacement
+        continue;
+      }
+      taken_any = true;
       taken_end = start + m.size();
-      if (tail > head) hidden.emplace(start + head, start + tail);
+      hidden.emplace(start + head, start + tail);
     }
+    list.resize(kept);
   }
 
   std::string mask;
