@@ -183,7 +183,7 @@ def reference_mask(text: str, mask: str, visible: int) -> str:
 
 FRAGMENTS = [c[2] for c in CATALOGUE] + [
     "password=", "pwd: ", "secret=", "api_key=", "aws '", '"', "'", " ", "\n", "é", "中", "x", "abcdefghij",
-    "0123456789", "gho_", "AKIA", "-", "_", "postgres://", "@", ":",
+    "0123456789", "gho_", "AKIA", "-", "_", "postgres://", "@", ":", "pwd: gho_api_key=",
 ]
 
 
