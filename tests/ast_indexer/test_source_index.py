@@ -83,3 +83,18 @@ def test_adversarial_inputs(text):
     assert set(pn.extract_identifiers(text)) == {p[0] for p in positions}
     assert pn.is_stdlib_module(text) is False
     assert pn.filter_stdlib_imports([text]) == ([], [text])
+
+
+def test_batch_result_does_not_leak():
+    import sys
+
+    names = ["os", "x", "json.decoder"] * 10
+
+    def run():
+        for _ in range(2000):
+            pn.batch_is_stdlib_modules(names)
+
+    run()
+    before = sys.getallocatedblocks()
+    run()
+    assert sys.getallocatedblocks() - before < 100

@@ -177,3 +177,17 @@ def test_adversarial_inputs(text):
     assert isinstance(pn.extract_shell_commands(text), list)
     for tool in ("read", "write", "shell", "ls"):
         pn.extract_tool_call(text, tool, "a.py")
+
+
+def test_hand_built_results_do_not_leak():
+    import sys
+
+    def run():
+        for _ in range(2000):
+            pn.extract_tool_call("Write to a.py:\n" + PY_BLOCK, "write")
+            pn.extract_tool_call("nothing", "edit")
+
+    run()
+    before = sys.getallocatedblocks()
+    run()
+    assert sys.getallocatedblocks() - before < 100

@@ -231,3 +231,20 @@ def test_adversarial_inputs(text):
     assert pn.get_secret_types(text) == list(dict.fromkeys(m.secret_type for m in matches))
     assert pn.scan_secrets_summary(text)["total_matches"] == len(matches)
     assert isinstance(pn.mask_secrets(text), str)
+
+
+def test_hand_built_results_do_not_leak():
+    import sys
+
+    text = "password=abcdefghij\ngho_" + A20 + "0123456789ABCDEF"
+
+    def run():
+        for _ in range(2000):
+            pn.scan_secrets_summary(text)
+            repr(pn.scan_secrets(text)[0])
+            pn.list_secret_patterns()
+
+    run()
+    before = sys.getallocatedblocks()
+    run()
+    assert sys.getallocatedblocks() - before < 100
