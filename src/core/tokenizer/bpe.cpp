@@ -279,10 +279,15 @@ BpeTokenizer make_bpe_tokenizer(std::string name,
   }
   state->ranks.build(state->encoder);
   std::shared_ptr<const BpeTokenizerInner> shared = std::move(state);
+  std::shared_ptr<const BpeTokenizerInner> replaced;  // released after the lock
   {
     Registry& r = registry();
     std::unique_lock<std::shared_mutex> lock(r.mu);
-    r.entries.insert_or_assign(shared->name, shared);
+    auto [it, inserted] = r.entries.try_emplace(shared->name, shared);
+    if (!inserted) {
+      replaced = std::move(it->second);
+      it->second = shared;
+    }
   }
   return BpeTokenizer(std::move(shared));
 }

@@ -1,4 +1,4 @@
-// The two BPE merge strategies agree on every piece.
+// BPE internals: the two merge strategies agree; the registry keeps the latest state.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -48,6 +48,23 @@ TEST(BpeMergeTest, LongRunMergesWithoutQuadraticWork) {
   auto tok = make_bpe_tokenizer("run", {{{'a'}, 0}, {{'a', 'a'}, 1}, {{'a', 'a', 'a', 'a'}, 2}}, {});
   const std::string text(1 << 20, 'a');
   EXPECT_EQ(tok.count_tokens(text), (1u << 20) / 4);
+}
+
+TEST(BpeRegistryTest, LatestStateOfEachNameStaysAlive) {
+  std::weak_ptr<const BpeTokenizerInner> first_state;
+  {
+    const BpeTokenizer first = make_bpe_tokenizer("reg", {{{'a'}, 7}}, {});
+    first_state = bpe_registry_entry("reg");
+    ASSERT_EQ(&first.state(), first_state.lock().get());
+    const BpeTokenizer second = make_bpe_tokenizer("reg", {{{'a'}, 8}}, {});
+    EXPECT_EQ(bpe_registry_entry("reg").get(), &second.state());
+    EXPECT_EQ(first.encode("a"), std::vector<std::uint32_t>{7});  // each keeps its own state
+    EXPECT_EQ(second.encode("a"), std::vector<std::uint32_t>{8});
+  }
+  EXPECT_TRUE(first_state.expired());              // replaced and its object gone
+  ASSERT_NE(bpe_registry_entry("reg"), nullptr);   // the latest outlives its object
+  EXPECT_EQ(bpe_registry_entry("reg")->encoder.at("a"), 8u);
+  EXPECT_EQ(bpe_registry_entry("never-built"), nullptr);
 }
 
 }  // namespace
