@@ -66,19 +66,16 @@ std::pair<std::vector<std::string_view>, std::vector<std::string_view>> filter_s
 
 std::vector<std::string_view> extract_identifiers(std::string_view source) {
   absl::flat_hash_set<std::string_view> seen;
-  platform::MatchIterator it(IDENTIFIER_REGEX(), source);
-  while (it.next()) seen.insert(it.match().of(source));
+  for_each_identifier(source, [&](std::size_t start, std::size_t end) { seen.insert(source.substr(start, end - start)); });
   return std::vector<std::string_view>(seen.begin(), seen.end());
 }
 
 std::vector<std::tuple<std::string_view, std::uint64_t, std::uint64_t>> extract_identifiers_with_positions(
     std::string_view source) {
   std::vector<std::tuple<std::string_view, std::uint64_t, std::uint64_t>> out;
-  platform::MatchIterator it(IDENTIFIER_REGEX(), source);
-  while (it.next()) {
-    const platform::Span m = it.match();
-    out.emplace_back(m.of(source), m.start, m.end);
-  }
+  for_each_identifier(source, [&](std::size_t start, std::size_t end) {
+    out.emplace_back(source.substr(start, end - start), start, end);
+  });
   return out;
 }
 
