@@ -14,9 +14,10 @@ namespace {
 
 // Valid UTF-8 biased towards the characters the pattern distinguishes.
 std::string text_from(FuzzedDataProvider& in) {
-  static constexpr char32_t kInteresting[] = {'\'', ' ', '\n', '\r', '\t', 's', 'S', 'l', 'e', 'r', 'v', 'm', 'd',
-                                              't', '1', '!', 0xA0, 0x3000, 0x2028, 0x17F, 0x301, 0x661, 0x4E2D,
-                                              0x1F600, 0xB2, 0x2160, 0x200D, 0x85};
+  static constexpr char32_t kInteresting[] = {'\'',  ' ',    '\n',    '\r',   '\t',   's',    'S',
+                                              'l',   'e',    'r',     'v',    'm',    'd',    't',
+                                              '1',   '!',    0xA0,    0x3000, 0x2028, 0x17F,  0x301,
+                                              0x661, 0x4E2D, 0x1F600, 0xB2,   0x2160, 0x200D, 0x85};
   std::string s;
   while (in.remaining_bytes() > 0 && s.size() < 4096) {
     char32_t cp;
@@ -46,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (covered != text.size()) std::abort();
 
   static const pelrin::tokenizer::BpeTokenizer tok = pelrin::tokenizer::make_bpe_tokenizer(
-      "fuzz", {{{'a'}, 0}, {{' ', 'a'}, 1}, {{'a', 'a'}, 2}, {{0xE4, 0xB8}, 3}, {{'\'', 's'}, 4}}, {{"<|e|>", 9}});
+      "fuzz", {{{'a'}, 0}, {{' ', 'a'}, 1}, {{'a', 'a'}, 2}, {{0xE4, 0xB8}, 3}, {{'\'', 's'}, 4}},
+      {{"<|e|>", 9}});
   if (tok.encode(text).size() != tok.count_tokens(text)) std::abort();
   return 0;
 }

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (s.start > s.end || s.end > text.size()) std::abort();
     if (!first && (s.start < prev_end || (s.empty() && s.end == prev_end))) std::abort();
     for (std::size_t b : {s.start, s.end}) {
-      if (b < text.size() && pelrin::utf8::is_continuation(static_cast<unsigned char>(text[b]))) std::abort();
+      if (b < text.size() && pelrin::utf8::is_continuation(static_cast<unsigned char>(text[b])))
+        std::abort();
     }
     rebuilt.append(text, prev_end, s.start - prev_end);
     rebuilt += '\x01';

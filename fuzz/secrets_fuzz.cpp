@@ -42,9 +42,15 @@ std::string reference_mask(std::string_view text, const std::string& mask, std::
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static constexpr const char* kFragments[] = {
-      "password=", "pwd: ", "secret ", "api_key=", "aws '", "\"", "'", " ", "\n", "\xc3\xa9", "abcdefgh", "0123456789",
-      "gho_", "ghp_", "AKIA", "-", "_", "postgres://", "@", ":", "ABCDEFGHIJKLMNOP", "sk-ant-", "xoxb-", "eyJ", "."};
+  static constexpr const char* kFragments[] = {"password=", "pwd: ",    "secret ",
+                                               "api_key=",  "aws '",    "\"",
+                                               "'",         " ",        "\n",
+                                               "\xc3\xa9",  "abcdefgh", "0123456789",
+                                               "gho_",      "ghp_",     "AKIA",
+                                               "-",         "_",        "postgres://",
+                                               "@",         ":",        "ABCDEFGHIJKLMNOP",
+                                               "sk-ant-",   "xoxb-",    "eyJ",
+                                               "."};
   FuzzedDataProvider in(data, size);
   const std::uint64_t visible = in.ConsumeIntegralInRange<std::uint64_t>(0, 12);
   const char32_t mask_cp = in.ConsumeBool() ? U'#' : U'\u2022';

@@ -33,16 +33,19 @@ constexpr Signature kFilterSig{"filter_stdlib_imports", nullptr, kImportsParam,
 constexpr Signature kIdentifiersSig{"extract_identifiers", nullptr, kSourceParam,
                                     "Extract all unique identifier references from source code.\n\n"
                                     "The order of the result is not defined."};
-constexpr Signature kPositionsSig{"extract_identifiers_with_positions", nullptr, kSourceParam,
-                                  "Extract identifiers with their positions.\n\n"
-                                  "Returns (name, start, end) tuples in text order; offsets are UTF-8 bytes."};
+constexpr Signature kPositionsSig{
+    "extract_identifiers_with_positions", nullptr, kSourceParam,
+    "Extract identifiers with their positions.\n\n"
+    "Returns (name, start, end) tuples in text order; offsets are UTF-8 bytes."};
 
 }  // namespace
 
 const FunctionDef kIsStdlibModule = function<&ast_indexer::is_stdlib_module, kIsStdlibSig>();
 const FunctionDef kBatchIsStdlibModules = function<&batch_is_stdlib_modules_py, kBatchSig>();
-const FunctionDef kFilterStdlibImports = function<&ast_indexer::filter_stdlib_imports, kFilterSig>();
-const FunctionDef kExtractIdentifiers = function<&ast_indexer::extract_identifiers, kIdentifiersSig>();
+const FunctionDef kFilterStdlibImports =
+    function<&ast_indexer::filter_stdlib_imports, kFilterSig>();
+const FunctionDef kExtractIdentifiers =
+    function<&ast_indexer::extract_identifiers, kIdentifiersSig>();
 const FunctionDef kExtractIdentifiersWithPositions =
     function<&ast_indexer::extract_identifiers_with_positions, kPositionsSig>();
 

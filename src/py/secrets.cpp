@@ -30,17 +30,23 @@ const PropertyDef kSecretMatchProperties[] = {
 const PyType_Slot kSecretMatchSlots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(&secret_match_repr)},
 };
-const ClassSpec kSecretMatchSpec{"SecretMatch",       "Secret match result", nullptr, nullptr,
-                                 sizeof(Object<SecretMatch>), &dealloc_object<SecretMatch>,
-                                 {},                  kSecretMatchProperties, kSecretMatchSlots};
+const ClassSpec kSecretMatchSpec{"SecretMatch",
+                                 "Secret match result",
+                                 nullptr,
+                                 nullptr,
+                                 sizeof(Object<SecretMatch>),
+                                 &dealloc_object<SecretMatch>,
+                                 {},
+                                 kSecretMatchProperties,
+                                 kSecretMatchSlots};
 
 // The summary's outer dict has a fixed key order and mixed value types.
 Owned scan_secrets_summary_py(std::string_view text) {
   const secrets::SecretSummary s = secrets::scan_secrets_summary(text);
   PyObject* dict = PyDict_New();
   if (dict == nullptr) return {nullptr};
-  PyObject* values[] = {to_python(s.total_matches), to_python(s.total_matches > 0), to_python(s.by_type),
-                        to_python(s.by_severity)};
+  PyObject* values[] = {to_python(s.total_matches), to_python(s.total_matches > 0),
+                        to_python(s.by_type), to_python(s.by_severity)};
   const char* keys[] = {"total_matches", "has_secrets", "by_type", "by_severity"};
   bool ok = true;
   for (std::size_t i = 0; i < 4; ++i) {
@@ -56,12 +62,17 @@ Owned scan_secrets_summary_py(std::string_view text) {
 
 constexpr Param kTextParam[] = {{"text"}};
 constexpr Signature kScanSig{"scan_secrets", nullptr, kTextParam, "Scan text for secrets"};
-constexpr Signature kHasSig{"has_secrets", nullptr, kTextParam, "Check if text contains any secrets"};
-constexpr Signature kTypesSig{"get_secret_types", nullptr, kTextParam, "Get list of secret types found in text"};
+constexpr Signature kHasSig{"has_secrets", nullptr, kTextParam,
+                            "Check if text contains any secrets"};
+constexpr Signature kTypesSig{"get_secret_types", nullptr, kTextParam,
+                              "Get list of secret types found in text"};
 constexpr Param kMaskParams[] = {{"text"}, {"mask_char", "*"}, {"visible_chars", 4}};
-constexpr Signature kMaskSig{"mask_secrets", nullptr, kMaskParams, "Mask secrets in text with asterisks"};
-constexpr Signature kListSig{"list_secret_patterns", nullptr, {}, "Get all available secret pattern names"};
-constexpr Signature kSummarySig{"scan_secrets_summary", nullptr, kTextParam, "Scan and return summary statistics"};
+constexpr Signature kMaskSig{"mask_secrets", nullptr, kMaskParams,
+                             "Mask secrets in text with asterisks"};
+constexpr Signature kListSig{
+    "list_secret_patterns", nullptr, {}, "Get all available secret pattern names"};
+constexpr Signature kSummarySig{"scan_secrets_summary", nullptr, kTextParam,
+                                "Scan and return summary statistics"};
 
 }  // namespace
 

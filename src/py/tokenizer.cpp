@@ -37,9 +37,10 @@ constexpr Signature kBpeEncodeSig{"encode", "BpeTokenizer", kTextParam,
                                   "Encode `text` into a vector of token ids."};
 constexpr Signature kBpeCountSig{"count_tokens", "BpeTokenizer", kTextParam,
                                  "Count tokens in `text` using the full BPE algorithm."};
-constexpr Signature kBpeCountBatchSig{"count_tokens_batch", "BpeTokenizer", kTextsParam,
-                                      "Count tokens for a batch of texts in parallel.\n\n"
-                                      "The results equal count_tokens of each text, in input order."};
+constexpr Signature kBpeCountBatchSig{
+    "count_tokens_batch", "BpeTokenizer", kTextsParam,
+    "Count tokens for a batch of texts in parallel.\n\n"
+    "The results equal count_tokens of each text, in input order."};
 
 const MethodDef kBpeMethods[] = {
     method<&BpeTokenizer::encode, kBpeEncodeSig>(),

@@ -45,7 +45,8 @@ TEST(BpeMergeTest, HeapAgreesWithScanOnRandomVocabularies) {
 
 TEST(BpeMergeTest, LongRunMergesWithoutQuadraticWork) {
   // A 1 MB run of one letter is one piece; the heap merge handles it.
-  auto tok = make_bpe_tokenizer("run", {{{'a'}, 0}, {{'a', 'a'}, 1}, {{'a', 'a', 'a', 'a'}, 2}}, {});
+  auto tok =
+      make_bpe_tokenizer("run", {{{'a'}, 0}, {{'a', 'a'}, 1}, {{'a', 'a', 'a', 'a'}, 2}}, {});
   const std::string text(1 << 20, 'a');
   EXPECT_EQ(tok.count_tokens(text), (1u << 20) / 4);
 }
@@ -61,8 +62,8 @@ TEST(BpeRegistryTest, LatestStateOfEachNameStaysAlive) {
     EXPECT_EQ(first.encode("a"), std::vector<std::uint32_t>{7});  // each keeps its own state
     EXPECT_EQ(second.encode("a"), std::vector<std::uint32_t>{8});
   }
-  EXPECT_TRUE(first_state.expired());              // replaced and its object gone
-  ASSERT_NE(bpe_registry_entry("reg"), nullptr);   // the latest outlives its object
+  EXPECT_TRUE(first_state.expired());             // replaced and its object gone
+  ASSERT_NE(bpe_registry_entry("reg"), nullptr);  // the latest outlives its object
   EXPECT_EQ(bpe_registry_entry("reg")->encoder.at("a"), 8u);
   EXPECT_EQ(bpe_registry_entry("never-built"), nullptr);
 }

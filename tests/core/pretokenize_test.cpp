@@ -26,8 +26,8 @@ TEST(PretokenizeTest, EveryCodePointInEveryContext) {
     if (cp > 0x3400 && cp % 5 != 0) continue;
     cs.clear();
     utf8::append(cs, cp);
-    for (const std::string& s : {cs, " " + cs + "a", "a" + cs + "1", "'" + cs, cs + "\n ", "\t" + cs + cs + " $",
-                                 "1" + cs + "22"}) {
+    for (const std::string& s : {cs, " " + cs + "a", "a" + cs + "1", "'" + cs, cs + "\n ",
+                                 "\t" + cs + cs + " $", "1" + cs + "22"}) {
       expect_same(s);
     }
   }
@@ -35,9 +35,11 @@ TEST(PretokenizeTest, EveryCodePointInEveryContext) {
 
 TEST(PretokenizeTest, RandomTexts) {
   const std::vector<std::string> alphabet = {
-      "a", "Z", "\u00e9", "\u4e2d", "\U0001F600", "1", "\u0661", "\u00b2", "\u2160", " ", "  ", "\t", "\n", "\r",
-      "\u00a0", "\u3000", "\u2028", "'", "'s", "'S", "'ll", "'Re", "'\u017f", "!", ".", "-", "_", "\u0301", "\u200d",
-      "$", "\"", "<|", "\v", "\f", "\u0085", "x\u0301y"};
+      "a",      "Z",  "\u00e9", "\u4e2d",  "\U0001F600", "1",   "\u0661",  "\u00b2",
+      "\u2160", " ",  "  ",     "\t",      "\n",         "\r",  "\u00a0",  "\u3000",
+      "\u2028", "'",  "'s",     "'S",      "'ll",        "'Re", "'\u017f", "!",
+      ".",      "-",  "_",      "\u0301",  "\u200d",     "$",   "\"",      "<|",
+      "\v",     "\f", "\u0085", "x\u0301y"};
   std::mt19937 rng(7);
   std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
   std::uniform_int_distribution<int> len(0, 30);

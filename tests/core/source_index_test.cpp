@@ -17,7 +17,8 @@ std::vector<platform::Span> scanned(std::string_view s) {
 }
 
 TEST(SourceIndexTest, ScanEqualsPatternOnRandomText) {
-  const std::string alphabet[] = {"a", "Z", "_", "0", "9", " ", ".", "\n", "\u00e9", "\u4e2d", "\x01", "(", "x1"};
+  const std::string alphabet[] = {"a",  "Z",      "_",      "0",    "9", " ", ".",
+                                  "\n", "\u00e9", "\u4e2d", "\x01", "(", "x1"};
   std::mt19937 rng(3);
   std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
   std::uniform_int_distribution<int> len(0, 40);

@@ -28,7 +28,9 @@ const platform::Regex& IDENTIFIER_REGEX();
 // digits and "_" (tests compare the scan with the pattern).
 template <class F>
 void for_each_identifier(std::string_view source, F&& fn) {
-  auto head = [](unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+  auto head = [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+  };
   auto tail = [&](unsigned char c) { return head(c) || (c >= '0' && c <= '9'); };
   const std::size_t n = source.size();
   std::size_t i = 0;
@@ -58,7 +60,7 @@ std::pair<std::vector<std::string_view>, std::vector<std::string_view>> filter_s
 std::vector<std::string_view> extract_identifiers(std::string_view source);
 
 // Every identifier match with its byte span, in text order.
-std::vector<std::tuple<std::string_view, std::uint64_t, std::uint64_t>> extract_identifiers_with_positions(
-    std::string_view source);
+std::vector<std::tuple<std::string_view, std::uint64_t, std::uint64_t>>
+extract_identifiers_with_positions(std::string_view source);
 
 }  // namespace pelrin::ast_indexer

@@ -35,7 +35,8 @@ std::string dedent(std::string_view block) {
   std::size_t begin = 0;
   for (;;) {
     const std::size_t nl = block.find('\n', begin);
-    lines.push_back(block.substr(begin, nl == std::string_view::npos ? std::string_view::npos : nl - begin));
+    lines.push_back(
+        block.substr(begin, nl == std::string_view::npos ? std::string_view::npos : nl - begin));
     if (nl == std::string_view::npos) break;
     begin = nl + 1;
   }
@@ -50,7 +51,8 @@ std::string dedent(std::string_view block) {
     if (k > 0) out.push_back('\n');
     if (line.size() > d) {
       std::size_t cut = d;
-      while (cut < line.size() && utf8::is_continuation(static_cast<unsigned char>(line[cut]))) ++cut;
+      while (cut < line.size() && utf8::is_continuation(static_cast<unsigned char>(line[cut])))
+        ++cut;
       out.append(line.substr(cut));
     } else {
       out.append(trim_white_space(line));
@@ -89,7 +91,8 @@ const std::vector<Regex>& FILE_PATH_PATTERNS() {
 
 const Regex& CODE_BLOCK_PATTERN() {
   static const Regex re = Regex::fixed(
-      "(?is)```(?:python|py|javascript|js|typescript|ts|bash|sh|json|yaml|yml|toml|html|css|markdown|md|sql|go|"
+      "(?is)```(?:python|py|javascript|js|typescript|ts|bash|sh|json|yaml|yml|toml|html|css|"
+      "markdown|md|sql|go|"
       "rust|java|c|cpp|ruby|php)?\\s*\\n(.*?)```");
   return re;
 }
@@ -118,14 +121,17 @@ std::optional<std::string_view> extract_file_path(std::string_view text) {
   return std::nullopt;
 }
 
-std::vector<std::optional<std::string_view>> batch_extract_file_paths(const std::vector<std::string_view>& texts) {
+std::vector<std::optional<std::string_view>> batch_extract_file_paths(
+    const std::vector<std::string_view>& texts) {
   if (texts.size() < 10) {
     std::vector<std::optional<std::string_view>> out;
     out.reserve(texts.size());
     for (std::string_view t : texts) out.push_back(extract_file_path(t));
     return out;
   }
-  return platform::parallel_map(texts.size(), [&](std::size_t i) { return extract_file_path(texts[i]); }).value();
+  return platform::parallel_map(texts.size(),
+                                [&](std::size_t i) { return extract_file_path(texts[i]); })
+      .value();
 }
 
 std::vector<std::string> extract_code_blocks(std::string_view text) {

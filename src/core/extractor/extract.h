@@ -23,7 +23,8 @@ const std::vector<platform::Regex>& SHELL_COMMAND_PATTERNS();
 std::optional<std::string_view> extract_file_path(std::string_view text);
 
 // extract_file_path of every text in order; on the worker pool from 10 texts.
-std::vector<std::optional<std::string_view>> batch_extract_file_paths(const std::vector<std::string_view>& texts);
+std::vector<std::optional<std::string_view>> batch_extract_file_paths(
+    const std::vector<std::string_view>& texts);
 
 // The trimmed, non-empty contents of the fenced blocks in text order; when
 // there is none, the indented blocks with their common indentation removed.

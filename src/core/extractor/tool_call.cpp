@@ -22,7 +22,8 @@ Rule rule_for(std::string_view tool_name) {
   }
   if (lower == "read" || lower == "read_file") return Rule::kRead;
   if (lower == "write" || lower == "write_file") return Rule::kWrite;
-  if (lower == "run" || lower == "bash" || lower == "shell" || lower == "execute") return Rule::kShell;
+  if (lower == "run" || lower == "bash" || lower == "shell" || lower == "execute")
+    return Rule::kShell;
   if (lower == "ls" || lower == "list") return Rule::kList;
   return Rule::kNone;
 }
@@ -46,7 +47,8 @@ std::string_view first_chars(std::string_view text, std::size_t n) {
 
 }  // namespace
 
-std::optional<ExtractedToolCall> extract_tool_call(std::string_view text, std::string_view tool_name,
+std::optional<ExtractedToolCall> extract_tool_call(std::string_view text,
+                                                   std::string_view tool_name,
                                                    std::optional<std::string_view> current_file) {
   switch (rule_for(tool_name)) {
     case Rule::kNone:
@@ -64,20 +66,25 @@ std::optional<ExtractedToolCall> extract_tool_call(std::string_view text, std::s
       if (blocks.empty()) return std::nullopt;
       const std::string& content = blocks.front();
       const bool python = path->size() >= 3 && path->substr(path->size() - 3) == ".py" &&
-                          (content.find("def ") != std::string::npos || content.find("class ") != std::string::npos);
-      return ExtractedToolCall{"write",
-                               {{"path", std::string(*path)}, {"content", std::move(blocks.front())}},
-                               python ? 0.95 : 0.85,
-                               first_chars(text, 200)};
+                          (content.find("def ") != std::string::npos ||
+                           content.find("class ") != std::string::npos);
+      return ExtractedToolCall{
+          "write",
+          {{"path", std::string(*path)}, {"content", std::move(blocks.front())}},
+          python ? 0.95 : 0.85,
+          first_chars(text, 200)};
     }
     case Rule::kShell: {
       const std::vector<std::string_view> commands = extract_shell_commands(text);
       if (commands.empty()) return std::nullopt;
-      return ExtractedToolCall{"shell", {{"command", std::string(commands.front())}}, 0.75, first_chars(text, 150)};
+      return ExtractedToolCall{
+          "shell", {{"command", std::string(commands.front())}}, 0.75, first_chars(text, 150)};
     }
     case Rule::kList: {
       const auto g = BACKTICK_PATH_PATTERN().find_group(text, 1);
-      return ExtractedToolCall{"ls", {{"path", g ? std::string(g->of(text)) : std::string(".")}}, 0.8,
+      return ExtractedToolCall{"ls",
+                               {{"path", g ? std::string(g->of(text)) : std::string(".")}},
+                               0.8,
                                first_chars(text, 100)};
     }
   }

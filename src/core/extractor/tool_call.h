@@ -20,7 +20,8 @@ struct ExtractedToolCall {
 // write_file, run/bash/shell/execute, ls/list), or nullopt for another tool
 // or when the text lacks the needed arguments. `current_file` stands in for
 // a missing path of the write rule only.
-std::optional<ExtractedToolCall> extract_tool_call(std::string_view text, std::string_view tool_name,
+std::optional<ExtractedToolCall> extract_tool_call(std::string_view text,
+                                                   std::string_view tool_name,
                                                    std::optional<std::string_view> current_file);
 
 }  // namespace pelrin::extractor

@@ -16,12 +16,14 @@ namespace {
 
 // Bracket-item forms of the Unicode classes (no surrounding brackets).
 constexpr std::string_view kSpaceItems =
-    "\\t-\\r \\x{85}\\x{A0}\\x{1680}\\x{2000}-\\x{200A}\\x{2028}\\x{2029}\\x{202F}\\x{205F}\\x{3000}";
+    "\\t-\\r "
+    "\\x{85}\\x{A0}\\x{1680}\\x{2000}-\\x{200A}\\x{2028}\\x{2029}\\x{202F}\\x{205F}\\x{3000}";
 // The complement of White_Space, as ranges (RE2 has no class subtraction,
 // and a negated class cannot be nested inside a bracket).
 constexpr std::string_view kNonSpaceItems =
     "\\x{0}-\\x{8}\\x{E}-\\x{1F}\\x{21}-\\x{84}\\x{86}-\\x{9F}\\x{A1}-\\x{167F}\\x{1681}-\\x{1FFF}"
-    "\\x{200B}-\\x{2027}\\x{202A}-\\x{202E}\\x{2030}-\\x{205E}\\x{2060}-\\x{2FFF}\\x{3001}-\\x{10FFFF}";
+    "\\x{200B}-\\x{2027}\\x{202A}-\\x{202E}\\x{2030}-\\x{205E}\\x{2060}-\\x{2FFF}\\x{3001}-\\x{"
+    "10FFFF}";
 constexpr std::string_view kWordItems = "\\p{L}\\p{M}\\p{Nd}\\p{Nl}\\p{Pc}\\x{200C}\\x{200D}";
 
 // RE2's Unicode tables are large; the default budget is too small for
@@ -284,7 +286,8 @@ MatchIterator::MatchIterator(const Regex& re, std::string_view text, int groups)
 
 bool MatchIterator::next() {
   while (!done_) {
-    if (pos_ > text_.size() || !re_.search(text_, pos_, groups_.data(), static_cast<int>(groups_.size()))) {
+    if (pos_ > text_.size() ||
+        !re_.search(text_, pos_, groups_.data(), static_cast<int>(groups_.size()))) {
       done_ = true;
       return false;
     }

@@ -34,7 +34,9 @@ struct Span {
 
   std::size_t size() const noexcept { return end - start; }
   bool empty() const noexcept { return start == end; }
-  std::string_view of(std::string_view text) const noexcept { return text.substr(start, end - start); }
+  std::string_view of(std::string_view text) const noexcept {
+    return text.substr(start, end - start);
+  }
   friend bool operator==(const Span&, const Span&) = default;
 };
 
@@ -51,7 +53,8 @@ class Regex {
  public:
   // Compiles `pattern`; Error::value with the engine's message when it is
   // not a valid expression.
-  static Result<Regex> compile(std::string_view pattern, PerlClasses classes = PerlClasses::kUnicode);
+  static Result<Regex> compile(std::string_view pattern,
+                               PerlClasses classes = PerlClasses::kUnicode);
 
   // For the module's fixed tables: a pattern that does not compile is a bug
   // (Panic).

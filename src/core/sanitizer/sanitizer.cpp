@@ -21,12 +21,9 @@ const std::vector<Cleanup>& CLEANUP_PATTERNS() {
   static const std::vector<Cleanup> v = [] {
     std::vector<Cleanup> out;
     const std::pair<std::string_view, std::string_view> table[] = {
-        {R"((</\w+>\s*){3,})", ""},
-        {"</?function[^>]*>", ""},
-        {"</?parameter[^>]*>", ""},
-        {"</?tool[^>]*>", ""},
-        {"</?IMPORTANT[^>]*>", ""},
-        {R"(\{"name":\s*"[^"]+",\s*"arguments":\s*\{[^}]*\}\})", ""},
+        {R"((</\w+>\s*){3,})", ""}, {"</?function[^>]*>", ""},
+        {"</?parameter[^>]*>", ""}, {"</?tool[^>]*>", ""},
+        {"</?IMPORTANT[^>]*>", ""}, {R"(\{"name":\s*"[^"]+",\s*"arguments":\s*\{[^}]*\}\})", ""},
         {R"(\n{4,})", "\n\n\n"},
     };
     for (const auto& [p, r] : table) out.push_back(Cleanup{Regex::fixed(p), r});
@@ -98,8 +95,8 @@ const Regex& VALID_TOOL_NAME() {
   return re;
 }
 
-constexpr std::string_view kPlaceholderPrefixes[] = {"example_", "func_",     "function_", "tool_name",
-                                                     "my_",      "test_tool", "sample_"};
+constexpr std::string_view kPlaceholderPrefixes[] = {
+    "example_", "func_", "function_", "tool_name", "my_", "test_tool", "sample_"};
 
 std::string_view trim(std::string_view s) {
   std::size_t b = 0;
@@ -142,7 +139,8 @@ std::string drop_lines(std::string_view text, const std::string_view (&prefixes)
   std::size_t begin = 0;
   for (;;) {
     const std::size_t nl = text.find('\n', begin);
-    std::string_view line = text.substr(begin, nl == std::string_view::npos ? std::string_view::npos : nl - begin);
+    std::string_view line =
+        text.substr(begin, nl == std::string_view::npos ? std::string_view::npos : nl - begin);
     if (nl != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::string_view t = trim(line);
     const bool drop = std::any_of(std::begin(prefixes), std::end(prefixes),
@@ -173,7 +171,8 @@ std::string sanitize_response(std::string_view text) {
   return std::string(trim(s));
 }
 
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string_view>> detect_leakage_patterns(std::string_view text) {
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string_view>> detect_leakage_patterns(
+    std::string_view text) {
   std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string_view>> out;
   for (const Leakage& l : LEAKAGE_PATTERNS()) {
     platform::MatchIterator it(l.regex, text);

@@ -21,7 +21,8 @@ std::string sanitize_response(std::string_view text);
 
 // (start byte, end byte, pattern name) of every leaked prompt sentence,
 // sorted by start; equal starts keep the table order.
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string_view>> detect_leakage_patterns(std::string_view text);
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string_view>> detect_leakage_patterns(
+    std::string_view text);
 
 // Whether any garbage pattern occurs ("" is not garbage); stops at the first.
 bool is_garbage_content(std::string_view content);

@@ -31,10 +31,12 @@ constexpr Entry kCatalogue[] = {
      "https://hooks\\.slack\\.com/services/T[A-Z0-9]+/B[A-Z0-9]+/[a-zA-Z0-9]+"},
     {"discord_token", "high", "[MN][a-zA-Z\\d]{23,}\\.[\\w-]{6}\\.[\\w-]{27}"},
     {"private_key", "critical", "-----BEGIN (?:RSA |EC |DSA |OPENSSH )?PRIVATE KEY-----"},
-    {"database_url", "critical", R"((?i)(?:postgres|mysql|mongodb|redis)://[^\s'"]+:[^\s'"]+@[^\s'"]+)"},
+    {"database_url", "critical",
+     R"((?i)(?:postgres|mysql|mongodb|redis)://[^\s'"]+:[^\s'"]+@[^\s'"]+)"},
     {"generic_api_key", "medium",
      R"((?i)(?:api[_-]?key|apikey|api[_-]?secret)['":\s=]+['"]?([a-zA-Z0-9_-]{20,})['"]?)"},
-    {"generic_password", "medium", R"((?i)(?:password|passwd|pwd|secret)['":\s=]+['"]?([^\s'"]{8,})['"]?)"},
+    {"generic_password", "medium",
+     R"((?i)(?:password|passwd|pwd|secret)['":\s=]+['"]?([^\s'"]{8,})['"]?)"},
     {"jwt_token", "medium", "eyJ[a-zA-Z0-9_-]+\\.eyJ[a-zA-Z0-9_-]+\\.[a-zA-Z0-9_-]+"},
     {"stripe_key", "high", "(?:sk|pk)_(?:live|test)_[a-zA-Z0-9]{24,}"},
     {"twilio_sid", "medium", "AC[0-9a-f]{32}"},
@@ -45,8 +47,9 @@ constexpr Entry kCatalogue[] = {
 
 std::vector<std::uint64_t> line_starts(std::string_view text) {
   std::vector<std::uint64_t> starts{0};
-  for (const char* p = text.data(); (p = static_cast<const char*>(
-                                         std::memchr(p, '\n', static_cast<std::size_t>(text.data() + text.size() - p)))) != nullptr;
+  for (const char* p = text.data();
+       (p = static_cast<const char*>(std::memchr(
+            p, '\n', static_cast<std::size_t>(text.data() + text.size() - p)))) != nullptr;
        ++p) {
     starts.push_back(static_cast<std::uint64_t>(p - text.data()) + 1);
   }
@@ -89,7 +92,8 @@ class OccurrenceFinder {
     std::vector<std::int32_t> order{0};
     std::vector<std::vector<std::pair<char, std::int32_t>>> children(nodes_.size());
     for (const auto& [key, child] : edges_) {
-      children[static_cast<std::size_t>(key >> 8)].emplace_back(static_cast<char>(key & 0xFF), child);
+      children[static_cast<std::size_t>(key >> 8)].emplace_back(static_cast<char>(key & 0xFF),
+                                                                child);
     }
     for (std::size_t q = 0; q < order.size(); ++q) {
       const std::int32_t u = order[q];
@@ -130,7 +134,9 @@ class OccurrenceFinder {
         if (at == 0) break;
         at = nodes_[static_cast<std::size_t>(at)].fail;
       }
-      for (std::int32_t o = nodes_[static_cast<std::size_t>(at)].pattern >= 0 ? at : nodes_[static_cast<std::size_t>(at)].output;
+      for (std::int32_t o = nodes_[static_cast<std::size_t>(at)].pattern >= 0
+                                ? at
+                                : nodes_[static_cast<std::size_t>(at)].output;
            o > 0; o = nodes_[static_cast<std::size_t>(o)].output) {
         const auto k = static_cast<std::size_t>(nodes_[static_cast<std::size_t>(o)].pattern);
         found(k, i + 1 - patterns_[k].size());
@@ -175,9 +181,10 @@ std::vector<SecretMatch> scan_secrets(std::string_view text) {
     while (it.next()) {
       const platform::Span m = it.match();
       const auto line = static_cast<std::uint64_t>(
-          std::upper_bound(starts.begin(), starts.end(), static_cast<std::uint64_t>(m.start)) - starts.begin());
-      out.push_back(SecretMatch{std::string(p.name), std::string(m.of(text)), std::string(p.severity), m.start,
-                                m.end, line});
+          std::upper_bound(starts.begin(), starts.end(), static_cast<std::uint64_t>(m.start)) -
+          starts.begin());
+      out.push_back(SecretMatch{std::string(p.name), std::string(m.of(text)),
+                                std::string(p.severity), m.start, m.end, line});
     }
   }
   return out;
@@ -245,7 +252,8 @@ std::string mask_secrets(std::string_view text, char32_t mask_char, std::uint64_
   if (secrets.empty()) return std::string(text);
 
   std::vector<std::vector<std::size_t>> candidates(secrets.size());
-  OccurrenceFinder(secrets).scan(text, [&](std::size_t k, std::size_t start) { candidates[k].push_back(start); });
+  OccurrenceFinder(secrets).scan(
+      text, [&](std::size_t k, std::size_t start) { candidates[k].push_back(start); });
 
   std::map<std::size_t, std::size_t> hidden;  // start -> end, disjoint
   auto touches_hidden = [&](std::size_t a, std::size_t b) {

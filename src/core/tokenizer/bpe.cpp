@@ -4,8 +4,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <queue>
 #include <mutex>
+#include <queue>
 #include <shared_mutex>
 
 #include "core/platform/worker_pool.h"
@@ -48,7 +48,8 @@ constexpr std::size_t kPackedMax = 7;
 // distinct words.
 inline std::uint64_t pack(std::string_view b) noexcept {
   std::uint64_t key = static_cast<std::uint64_t>(b.size()) << 56;
-  for (std::size_t k = 0; k < b.size(); ++k) key |= static_cast<std::uint64_t>(static_cast<unsigned char>(b[k])) << (8 * k);
+  for (std::size_t k = 0; k < b.size(); ++k)
+    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(b[k])) << (8 * k);
   return key;
 }
 
@@ -87,7 +88,8 @@ namespace detail {
 // k + 1 is the sentinel). Each step merges the smallest rank, leftmost on
 // ties, and refreshes only the two pair ranks that touch the merged part;
 // the result equals re-examining every pair after each merge.
-void merge_by_scan(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts) {
+void merge_by_scan(const BpeTokenizerInner& s, std::string_view piece,
+                   std::vector<BpePart>& parts) {
   parts.clear();
   const std::size_t n = piece.size();
   for (std::size_t i = 0; i + 1 < n; ++i) parts.push_back({i, rank_of(s, piece.substr(i, 2))});
@@ -123,7 +125,8 @@ void merge_by_scan(const BpeTokenizerInner& s, std::string_view piece, std::vect
 // when their rank no longer equals rank_[start]. Popping the smallest
 // (rank, start) picks the same pair as the scan: the smallest rank,
 // leftmost on ties.
-void merge_by_heap(const BpeTokenizerInner& s, std::string_view piece, std::vector<BpePart>& parts) {
+void merge_by_heap(const BpeTokenizerInner& s, std::string_view piece,
+                   std::vector<BpePart>& parts) {
   const std::size_t n = piece.size();
   std::vector<std::size_t> next(n), prev(n);
   std::vector<std::uint64_t> rank(n, kNoRank);
@@ -177,7 +180,8 @@ using Part = detail::BpePart;
 // Calls on_piece(piece) for every ordinary piece and on_special(id) for
 // every special token, in text order.
 template <class OnPiece, class OnSpecial>
-void walk(const BpeTokenizerInner& s, std::string_view text, OnPiece&& on_piece, OnSpecial&& on_special) {
+void walk(const BpeTokenizerInner& s, std::string_view text, OnPiece&& on_piece,
+          OnSpecial&& on_special) {
   // The hand-written splitter gives exactly the pattern's pieces (checked
   // against bpe_pieces by tests and fuzzing) at several times its speed.
   auto split = [&](std::string_view segment) { split_pieces(segment, on_piece); };
@@ -210,7 +214,6 @@ void walk(const BpeTokenizerInner& s, std::string_view text, OnPiece&& on_piece,
   if (segment_start < text.size()) split(text.substr(segment_start));
 }
 
-
 }  // namespace
 
 const platform::Regex& bpe_pretokenize_pattern() {
@@ -235,7 +238,8 @@ std::vector<std::uint32_t> BpeTokenizer::encode(std::string_view text) const {
         }
         merge_piece(s, piece, parts);
         for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
-          ids.push_back(id_of_part(s, piece.substr(parts[k].start, parts[k + 1].start - parts[k].start)));
+          ids.push_back(
+              id_of_part(s, piece.substr(parts[k].start, parts[k + 1].start - parts[k].start)));
         }
       },
       [&](std::uint32_t id) { ids.push_back(id); });
@@ -260,13 +264,15 @@ std::uint64_t BpeTokenizer::count_tokens(std::string_view text) const {
   return count;
 }
 
-std::vector<std::uint64_t> BpeTokenizer::count_tokens_batch(const std::vector<std::string_view>& texts) const {
-  return platform::parallel_map(texts.size(), [&](std::size_t i) { return count_tokens(texts[i]); }).value();
+std::vector<std::uint64_t> BpeTokenizer::count_tokens_batch(
+    const std::vector<std::string_view>& texts) const {
+  return platform::parallel_map(texts.size(), [&](std::size_t i) { return count_tokens(texts[i]); })
+      .value();
 }
 
-BpeTokenizer make_bpe_tokenizer(std::string name,
-                                std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> ranks_data,
-                                std::vector<std::pair<std::string, std::uint32_t>> special_tokens) {
+BpeTokenizer make_bpe_tokenizer(
+    std::string name, std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> ranks_data,
+    std::vector<std::pair<std::string, std::uint32_t>> special_tokens) {
   auto state = std::make_shared<BpeTokenizerInner>();
   state->name = std::move(name);
   state->encoder.reserve(ranks_data.size());

@@ -35,7 +35,7 @@ struct BpeTokenizerInner {
   absl::flat_hash_map<std::string, std::uint32_t> encoder;  // token bytes -> rank (= id)
   absl::flat_hash_map<std::string, std::uint32_t> special;  // special-token text -> id
   std::uint8_t special_first_bytes[256] = {};               // 1 where some special token starts
-  RankTable ranks;                                          // the encoder, for lookups while merging
+  RankTable ranks;  // the encoder, for lookups while merging
 };
 
 // The pre-tokenization pattern, compiled once per process on first use.
@@ -46,7 +46,8 @@ std::vector<platform::Span> bpe_pieces(std::string_view segment);
 
 class BpeTokenizer {
  public:
-  explicit BpeTokenizer(std::shared_ptr<const BpeTokenizerInner> state) : state_(std::move(state)) {}
+  explicit BpeTokenizer(std::shared_ptr<const BpeTokenizerInner> state)
+      : state_(std::move(state)) {}
 
   const std::string& name() const noexcept { return state_->name; }
 
@@ -92,9 +93,9 @@ void merge_by_heap(const BpeTokenizerInner& s, std::string_view piece, std::vect
 // Builds a tokenizer from (token bytes, rank) and (text, id) pairs in list
 // order (later duplicates win) and stores its state in the process-wide
 // registry under `name`, replacing an earlier entry of that name.
-BpeTokenizer make_bpe_tokenizer(std::string name,
-                                std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> ranks_data,
-                                std::vector<std::pair<std::string, std::uint32_t>> special_tokens);
+BpeTokenizer make_bpe_tokenizer(
+    std::string name, std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> ranks_data,
+    std::vector<std::pair<std::string, std::uint32_t>> special_tokens);
 
 // The registry's current state for `name`, or null (for tests).
 std::shared_ptr<const BpeTokenizerInner> bpe_registry_entry(std::string_view name);

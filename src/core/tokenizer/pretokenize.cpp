@@ -30,8 +30,8 @@ constexpr char32_t kMaxCodePoint = 0x10FFFF;
 
 // Two-level table: blocks of 256 code points, identical blocks shared.
 struct ClassTable {
-  std::vector<std::uint16_t> block_of;   // (cp >> 8) -> block index
-  std::vector<std::uint8_t> classes;     // block index * 256 + (cp & 255) -> class
+  std::vector<std::uint16_t> block_of;  // (cp >> 8) -> block index
+  std::vector<std::uint8_t> classes;    // block index * 256 + (cp & 255) -> class
 };
 
 // Marks every code point of `all` (each scalar value once) that the
@@ -102,17 +102,21 @@ inline Char char_at(std::string_view s, std::size_t i, const ClassTable& t) noex
   std::size_t p = i;
   const char32_t cp = utf8::decode(s, p);
   if (cp > kMaxCodePoint) return {kOther, p - i};
-  return {static_cast<CharClass>(t.classes[(std::size_t{t.block_of[cp >> 8]} << 8) | (cp & 0xFF)]), p - i};
+  return {static_cast<CharClass>(t.classes[(std::size_t{t.block_of[cp >> 8]} << 8) | (cp & 0xFF)]),
+          p - i};
 }
 
-inline char lower_ascii(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+inline char lower_ascii(char c) noexcept {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // Length of a contraction at s[i] == '\'', or 0.
 std::size_t contraction(std::string_view s, std::size_t i) noexcept {
   if (i + 1 >= s.size()) return 0;
   const char a = lower_ascii(s[i + 1]);
   if (a == 's' || a == 't' || a == 'm' || a == 'd') return 2;
-  if (static_cast<unsigned char>(a) == 0xC5 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 2]) == 0xBF) {
+  if (static_cast<unsigned char>(a) == 0xC5 && i + 2 < s.size() &&
+      static_cast<unsigned char>(s[i + 2]) == 0xBF) {
     return 3;  // U+017F folds to s
   }
   if (i + 2 >= s.size()) return 0;
