@@ -60,6 +60,23 @@ Owned scan_secrets_summary_py(std::string_view text) {
   return {dict};
 }
 
+// A lone surrogate is one character but has no UTF-8 form: refused as a
+// str that cannot be encoded is, with the interpreter's UnicodeEncodeError.
+Owned mask_secrets_py(std::string_view text, char32_t mask_char, std::uint64_t visible_chars) {
+  if (mask_char >= 0xD800 && mask_char <= 0xDFFF) {
+    PyObject* s = PyUnicode_FromOrdinal(static_cast<int>(mask_char));
+    if (s != nullptr) {
+      if (PyUnicode_AsUTF8AndSize(s, nullptr) != nullptr) {
+        PyErr_SetString(PyExc_ValueError, "mask_char cannot be encoded in UTF-8");
+      }
+      Py_DECREF(s);
+    }
+    add_processing_note("mask_char");
+    return {nullptr};
+  }
+  return {to_python(secrets::mask_secrets(text, mask_char, visible_chars))};
+}
+
 constexpr Param kTextParam[] = {{"text"}};
 constexpr Signature kScanSig{"scan_secrets", nullptr, kTextParam, "Scan text for secrets"};
 constexpr Signature kHasSig{"has_secrets", nullptr, kTextParam,
@@ -86,7 +103,7 @@ PyTypeObject* secret_match_type() { return class_type<secrets::SecretMatch>(); }
 const FunctionDef kScanSecrets = function<&secrets::scan_secrets, kScanSig>();
 const FunctionDef kHasSecrets = function<&secrets::has_secrets, kHasSig>();
 const FunctionDef kGetSecretTypes = function<&secrets::get_secret_types, kTypesSig>();
-const FunctionDef kMaskSecrets = function<&secrets::mask_secrets, kMaskSig>();
+const FunctionDef kMaskSecrets = function<&mask_secrets_py, kMaskSig>();
 const FunctionDef kListSecretPatterns = noargs_function<&secrets::list_secret_patterns, kListSig>();
 const FunctionDef kScanSecretsSummary = function<&scan_secrets_summary_py, kSummarySig>();
 

@@ -139,10 +139,11 @@ def test_mask_never_splits_a_character():
         ({"mask_char": "ab"}, ValueError, "expected a string of length 1", "mask_char"),
         ({"mask_char": ""}, ValueError, "expected a string of length 1", "mask_char"),
         ({"mask_char": 1}, TypeError, "'int' object is not an instance of 'str'", "mask_char"),
+        ({"mask_char": "\ud800"}, UnicodeEncodeError, None, "mask_char"),
         ({"visible_chars": -1}, OverflowError, None, "visible_chars"),
         ({"visible_chars": 1.0}, TypeError, None, "visible_chars"),
     ],
-    ids=["long-mask", "empty-mask", "mask-type", "negative-visible", "float-visible"],
+    ids=["long-mask", "empty-mask", "mask-type", "surrogate-mask", "negative-visible", "float-visible"],
 )
 def test_mask_argument_errors(kwargs, exc, message, note):
     with pytest.raises(exc) as info:
