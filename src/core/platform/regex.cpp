@@ -137,6 +137,22 @@ constexpr bool is_perl_class(char c) {
   return c == 's' || c == 'S' || c == 'd' || c == 'D' || c == 'w' || c == 'W';
 }
 
+// Whether the pattern uses \C (any single byte), outside \Q...\E.
+bool has_any_byte_escape(std::string_view p) {
+  for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+    if (p[i] != '\\') continue;
+    if (p[i + 1] == 'C') return true;
+    if (p[i + 1] == 'Q') {
+      const std::size_t close = p.find("\\E", i + 2);
+      if (close == std::string_view::npos) return false;
+      i = close + 1;
+      continue;
+    }
+    ++i;  // skip the escaped character
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string rewrite_perl_classes(std::string_view p) {
@@ -200,6 +216,9 @@ Regex& Regex::operator=(Regex&&) noexcept = default;
 Regex::~Regex() = default;
 
 Result<Regex> Regex::compile(std::string_view pattern, PerlClasses classes) {
+  // \C can match inside a character, and every position this facade reports
+  // must be a character boundary of the UTF-8 text.
+  if (has_any_byte_escape(pattern)) return Error::value("invalid escape sequence: \\C");
   std::string source =
       classes == PerlClasses::kUnicode ? rewrite_perl_classes(pattern) : std::string(pattern);
   auto re = std::make_unique<RE2>(source, engine_options());

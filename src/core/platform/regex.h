@@ -52,7 +52,8 @@ std::string rewrite_perl_classes(std::string_view pattern);
 class Regex {
  public:
   // Compiles `pattern`; Error::value with the engine's message when it is
-  // not a valid expression.
+  // not a valid expression. \C (any byte) is refused: matches always start
+  // and end on character boundaries.
   static Result<Regex> compile(std::string_view pattern,
                                PerlClasses classes = PerlClasses::kUnicode);
 
