@@ -151,10 +151,10 @@ TEST(RegexTest, CompileErrorsAreValues) {
   const Result<Regex> bad = Regex::compile("(a");
   ASSERT_FALSE(bad.ok());
   EXPECT_EQ(bad.error().kind, ErrorKind::kValue);
-  EXPECT_FALSE(Regex::compile("(?<=a)b").ok());  // no look-behind in this dialect
+  EXPECT_FALSE(Regex::compile("(?<=a)b").ok());   // no look-behind in this dialect
   EXPECT_FALSE(Regex::compile("a\\Cb").ok());     // any-byte would split characters
   EXPECT_TRUE(Regex::compile("\\\\C").ok());      // an escaped backslash, then C
-  EXPECT_TRUE(Regex::compile("\\Q\\C\\E").ok());    // quoted text is literal
+  EXPECT_TRUE(Regex::compile("\\Q\\C\\E").ok());  // quoted text is literal
 }
 
 TEST(RegexTest, SharedRegexIsCompiledOnce) {

@@ -45,6 +45,14 @@ def test_merge_order_follows_rank_not_position():
     assert tok.encode("abc") == [0, 3]
 
 
+def test_token_unreachable_by_merges_is_not_taken_whole():
+    # "abc" is a token, but no pair merges towards it: the piece stays in bytes.
+    tok = BpeTokenizer("u", [(b"a", 0), (b"b", 1), (b"c", 2), (b"abc", 3), (b"xy", 4), (b"x", 5), (b"y", 6)], [])
+    assert tok.encode("abc") == [0, 1, 2]
+    assert tok.count_tokens("abc") == 3
+    assert tok.encode("xy") == [4]
+
+
 # A vocabulary of all bytes plus a few multi-byte tokens shows how the
 # pre-tokenization pattern splits: a merge only happens inside one piece.
 PIECES = [(bytes([i]), i) for i in range(256)] + [(b"  ", 300), (b" b", 301), (b"'s", 302), (b"'S", 303),

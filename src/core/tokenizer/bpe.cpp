@@ -65,17 +65,36 @@ void RankTable::build(const absl::flat_hash_map<std::string, std::uint32_t>& enc
   }
 }
 
-bool RankTable::find(std::string_view bytes, std::uint32_t& rank) const noexcept {
+const std::uint64_t* RankTable::lookup(std::string_view bytes) const noexcept {
   if (bytes.size() <= kPackedMax) {
     auto it = short_.find(pack(bytes));
-    if (it == short_.end()) return false;
-    rank = it->second;
-    return true;
+    return it == short_.end() ? nullptr : &it->second;
   }
   auto it = long_.find(absl::string_view(bytes.data(), bytes.size()));
-  if (it == long_.end()) return false;
-  rank = it->second;
+  return it == long_.end() ? nullptr : &it->second;
+}
+
+bool RankTable::find(std::string_view bytes, std::uint32_t& rank) const noexcept {
+  const std::uint64_t* v = lookup(bytes);
+  if (v == nullptr) return false;
+  rank = static_cast<std::uint32_t>(*v);
   return true;
+}
+
+bool RankTable::find_whole(std::string_view bytes, std::uint32_t& rank) const noexcept {
+  const std::uint64_t* v = lookup(bytes);
+  if (v == nullptr || (*v & kWhole) == 0) return false;
+  rank = static_cast<std::uint32_t>(*v);
+  return true;
+}
+
+void RankTable::mark_whole(std::string_view bytes) {
+  if (bytes.size() <= kPackedMax) {
+    if (auto it = short_.find(pack(bytes)); it != short_.end()) it->second |= kWhole;
+  } else if (auto it = long_.find(absl::string_view(bytes.data(), bytes.size()));
+             it != long_.end()) {
+    it->second |= kWhole;
+  }
 }
 
 namespace detail {
@@ -236,6 +255,11 @@ std::vector<std::uint32_t> BpeTokenizer::encode(std::string_view text) const {
           ids.push_back(id_of_part(s, piece));
           return;
         }
+        std::uint32_t whole = 0;
+        if (s.ranks.find_whole(piece, whole)) {
+          ids.push_back(whole);
+          return;
+        }
         merge_piece(s, piece, parts);
         for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
           ids.push_back(
@@ -253,7 +277,8 @@ std::uint64_t BpeTokenizer::count_tokens(std::string_view text) const {
   walk(
       s, text,
       [&](std::string_view piece) {
-        if (piece.size() == 1) {
+        std::uint32_t whole = 0;
+        if (piece.size() == 1 || s.ranks.find_whole(piece, whole)) {
           ++count;
           return;
         }
@@ -284,6 +309,17 @@ BpeTokenizer make_bpe_tokenizer(
     state->special.insert_or_assign(std::move(text), id);
   }
   state->ranks.build(state->encoder);
+  // A piece that equals a token whose own bytes merge back into it needs no
+  // merging: the merge result depends only on the bytes. Tokens that merge
+  // into several parts (possible with an arbitrary vocabulary) are merged.
+  {
+    std::vector<detail::BpePart> parts;
+    for (const auto& [key, rank] : state->encoder) {
+      if (key.size() < 2) continue;
+      detail::merge_piece(*state, key, parts);
+      if (parts.size() == 2) state->ranks.mark_whole(key);
+    }
+  }
   std::shared_ptr<const BpeTokenizerInner> shared = std::move(state);
   std::shared_ptr<const BpeTokenizerInner> replaced;  // released after the lock
   {

@@ -22,10 +22,18 @@ class RankTable {
   void build(const absl::flat_hash_map<std::string, std::uint32_t>& encoder);
   // The rank of bytes, or false when it has none.
   bool find(std::string_view bytes, std::uint32_t& rank) const noexcept;
+  // The rank of bytes when they are a token that merging its own bytes
+  // rebuilds whole (see mark_whole), else false.
+  bool find_whole(std::string_view bytes, std::uint32_t& rank) const noexcept;
+  // Records that merging the bytes of this token gives the token itself.
+  void mark_whole(std::string_view bytes);
 
  private:
-  absl::flat_hash_map<std::uint64_t, std::uint32_t> short_;
-  absl::flat_hash_map<std::string, std::uint32_t> long_;
+  // Values: the rank in the low 32 bits, bit 32 set for whole tokens.
+  static constexpr std::uint64_t kWhole = std::uint64_t{1} << 32;
+  const std::uint64_t* lookup(std::string_view bytes) const noexcept;
+  absl::flat_hash_map<std::uint64_t, std::uint64_t> short_;
+  absl::flat_hash_map<std::string, std::uint64_t> long_;
 };
 
 // The fixed state of one tokenizer: built once, then only read (by any
