@@ -43,6 +43,27 @@ scan_usage_file scan_usage_files
 
 # name -> (text signature, first docstring line) for the functions built so far.
 FUNCTIONS = {
+    "scan_secrets": ("(text)", "Scan text for secrets"),
+    "has_secrets": ("(text)", "Check if text contains any secrets"),
+    "get_secret_types": ("(text)", "Get list of secret types found in text"),
+    "mask_secrets": ("(text, mask_char='*', visible_chars=4)", "Mask secrets in text with asterisks"),
+    "list_secret_patterns": ("()", "Get all available secret pattern names"),
+    "scan_secrets_summary": ("(text)", "Scan and return summary statistics"),
+    "extract_file_path": ("(text)", "Extract a file path from text."),
+    "extract_code_blocks": ("(text)", "Extract code blocks from text (fenced and indented)."),
+    "extract_shell_commands": ("(text)", "Extract shell commands from text."),
+    "extract_tool_call": ("(text, tool_name, current_file=None)", "Extract a tool call from text for a specific tool."),
+    "batch_extract_file_paths": ("(texts)", "Extract file paths from multiple texts (batch operation)."),
+    "sanitize_response": ("(text)", "Sanitize model response by removing malformed patterns."),
+    "is_garbage_content": ("(content)", "Detect if content is garbage/malformed output."),
+    "detect_leakage_patterns": ("(text)", "Detect training data leakage patterns in text."),
+    "strip_markup": ("(text)", "Remove XML/HTML-like tags to salvage plain text."),
+    "validate_tool_name": ("(name)", "Validate a tool name is not a hallucination."),
+    "is_stdlib_module": ("(module_name)", "Check if a module name is a standard library module."),
+    "batch_is_stdlib_modules": ("(module_names)", "Check multiple module names for stdlib membership."),
+    "filter_stdlib_imports": ("(imports)", "Partition imports into stdlib and non-stdlib."),
+    "extract_identifiers": ("(source)", "Extract all unique identifier references from source code."),
+    "extract_identifiers_with_positions": ("(source)", "Extract identifiers with their positions."),
     "echo_message": ("(msg)", "Echo a Message back unchanged"),
     "echo_stream_chunk": ("(chunk)", "Echo a StreamChunk back unchanged."),
     "repair_json": ("(input)", "Repair malformed JSON by converting Python-style syntax to valid JSON."),
@@ -107,6 +128,8 @@ FUNCTIONS = {
 
 # name -> (text signature or None without a constructor, first docstring line).
 CLASSES: dict[str, tuple[str | None, str]] = {
+    "SecretMatch": (None, "Secret match result"),
+    "BpeTokenizer": ("(name, ranks_data, special_tokens)", "A BPE tokenizer that accepts pre-computed merge ranks."),
     "Role": (None, "Sender role for a chat message (mirrors ``pelrin_protocol::Role``)."),
     "ToolCall": ("(id, name, arguments=...)",
                  "A tool invocation requested by the model (mirrors ``pelrin_protocol::ToolCall``)."),

@@ -2,12 +2,16 @@
 #include "py/python.h"
 
 #include "py/arg_normalizer.h"
+#include "py/ast_indexer.h"
 #include "py/classifier.h"
 #include "py/embeddings.h"
+#include "py/extractor.h"
 #include "py/frame/registry.h"
 #include "py/json_repair.h"
 #include "py/pattern_match.h"
 #include "py/protocol.h"
+#include "py/sanitizer.h"
+#include "py/secrets.h"
 #include "py/similarity.h"
 #include "py/streaming_filter.h"
 #include "py/thinking.h"
@@ -61,6 +65,13 @@ const Row kRows[] = {
     function_row(kHasGenerationKeywords),
     function_row(kHasNegation),
     function_row(kFindAllKeywords),
+    class_row("SecretMatch", &secret_match_type),
+    function_row(kScanSecrets),
+    function_row(kHasSecrets),
+    function_row(kGetSecretTypes),
+    function_row(kMaskSecrets),
+    function_row(kListSecretPatterns),
+    function_row(kScanSecretsSummary),
     class_row("PatternMatcher", &pattern_matcher_type),
     class_row("PatternMatch", &pattern_match_type),
     function_row(kContainsAnyPattern),
@@ -69,6 +80,16 @@ const Row kRows[] = {
     function_row(kGetMatchedPatternIndices),
     function_row(kBatchContainsAny),
     function_row(kWeightedPatternScore),
+    function_row(kExtractFilePath),
+    function_row(kExtractCodeBlocks),
+    function_row(kExtractShellCommands),
+    function_row(kExtractToolCall),
+    function_row(kBatchExtractFilePaths),
+    function_row(kSanitizeResponse),
+    function_row(kIsGarbageContent),
+    function_row(kDetectLeakagePatterns),
+    function_row(kStripMarkup),
+    function_row(kValidateToolName),
     class_row("QuantizedEmbedding", &quantized_embedding_type),
     function_row(kQuantizeEmbedding),
     function_row(kBatchQuantizeEmbeddings),
@@ -80,6 +101,11 @@ const Row kRows[] = {
     function_row(kRandomProjection),
     function_row(kPairwiseDistances),
     function_row(kKnnGraph),
+    function_row(kIsStdlibModule),
+    function_row(kBatchIsStdlibModules),
+    function_row(kFilterStdlibImports),
+    function_row(kExtractIdentifiers),
+    function_row(kExtractIdentifiersWithPositions),
     function_row(kCoerceStringType),
     function_row(kBatchCoerceStringTypes),
     function_row(kNormalizeJsonString),
@@ -87,6 +113,7 @@ const Row kRows[] = {
     function_row(kRepairQuotes),
     function_row(kIsValidJson),
     function_row(kGetJsonType),
+    class_row("BpeTokenizer", &bpe_tokenizer_type),
     function_row(kCountTokensFast),
     function_row(kCountTokensFastBatch),
     class_row("SessionStats", &session_stats_type),

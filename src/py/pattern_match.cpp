@@ -88,19 +88,6 @@ const ClassSpec kPatternMatcherSpec{"PatternMatcher",
                                     kMatcherProperties,
                                     {}};
 
-// A list of bool, which the generic vector conversion cannot produce from
-// std::vector<bool>'s proxies.
-Owned batch_contains_any(const std::vector<std::string_view>& texts,
-                         const std::vector<std::string_view>& patterns, bool case_insensitive) {
-  const std::vector<bool> r = pattern_match::batch_contains_any(texts, patterns, case_insensitive);
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(r.size()));
-  if (list == nullptr) return {};
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), Py_NewRef(r[i] ? Py_True : Py_False));
-  }
-  return Owned{list};
-}
-
 constexpr Param kQuickParams[] = {{"text"}, {"patterns"}, {"case_insensitive", true}};
 constexpr Signature kContainsAnyPatternSig{
     "contains_any_pattern", nullptr, kQuickParams,
@@ -146,7 +133,7 @@ const FunctionDef kCountPatternMatches =
     function<&pattern_match::count_pattern_matches, kCountPatternMatchesSig>();
 const FunctionDef kGetMatchedPatternIndices =
     function<&pattern_match::get_matched_pattern_indices, kGetMatchedPatternIndicesSig>();
-const FunctionDef kBatchContainsAny = function<&batch_contains_any, kBatchContainsAnySig>();
+const FunctionDef kBatchContainsAny = function<&pattern_match::batch_contains_any, kBatchContainsAnySig>();
 const FunctionDef kWeightedPatternScore =
     function<&pattern_match::weighted_pattern_score, kWeightedPatternScoreSig>();
 

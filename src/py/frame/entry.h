@@ -36,8 +36,8 @@ struct CallFlags {
 // A module-level function: its description and its entry.
 struct FunctionDef {
   const Signature* sig;
-  FastMethod entry;
-  int flags = METH_FASTCALL | METH_KEYWORDS;  // METH_NOARGS for argument-less functions
+  FastMethod entry;                 // the fast-call entry, or
+  PyCFunction noargs = nullptr;     // the entry of a function registered as taking no arguments
 };
 
 // A new built-in function object bound to `module`.
@@ -234,10 +234,9 @@ PyObject* noargs_entry(PyObject*, PyObject*) noexcept {
 }
 
 template <auto Fn, const Signature& Sig>
-FunctionDef noargs_function() {
+constexpr FunctionDef noargs_function() {
   static_assert(Sig.size() == 0);
-  return FunctionDef{&Sig, reinterpret_cast<FastMethod>(reinterpret_cast<void (*)()>(&noargs_entry<Fn>)),
-                     METH_NOARGS};
+  return FunctionDef{&Sig, nullptr, &noargs_entry<Fn>};
 }
 
 // The fast-call entry of a method: the object is borrowed first (shared for

@@ -16,9 +16,13 @@ PyObject* make_function(const FunctionDef& def, PyObject* module) {
     std::lock_guard<std::mutex> lock(mu);
     PyMethodDef*& slot = (*defs)[&def];
     if (slot == nullptr) {
-      slot = new PyMethodDef{def.sig->name,
-                             reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(def.entry)),
-                             def.flags, signature_docstring(*def.sig, def.sig->name, false)};
+      PyCFunction entry = def.noargs;
+      int flags = METH_NOARGS;
+      if (entry == nullptr) {
+        entry = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(def.entry));
+        flags = METH_FASTCALL | METH_KEYWORDS;
+      }
+      slot = new PyMethodDef{def.sig->name, entry, flags, signature_docstring(*def.sig, def.sig->name, false)};
     }
     md = slot;
   }

@@ -46,7 +46,7 @@ int register_rows(PyObject* module, std::span<const Row> rows) {
       value = make_function(*row.function, module);
     }
     if (value == nullptr) return -1;
-    PyObject* name = PyUnicode_FromString(row.name);
+    PyObject* name = PyUnicode_FromString(row.name != nullptr ? row.name : row.function->sig->name);
     if (name == nullptr) {
       Py_DECREF(value);
       return -1;
