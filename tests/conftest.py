@@ -7,3 +7,6 @@ import sys
 _build = os.environ.get("PELRIN_TEST_BUILD_DIR")
 if _build:
     sys.path.insert(0, str(pathlib.Path(_build) / "testing"))
+
+# Shared test data modules (adversarial inputs) live beside this file.
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))

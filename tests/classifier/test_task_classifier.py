@@ -3,6 +3,7 @@
 import numpy as np
 import pelrin_native as pn
 import pytest
+from leaks import assert_no_growth  # noqa: E402
 
 f32 = lambda x: float(np.float32(x))  # noqa: E731 - keyword weights are 32-bit
 
@@ -111,7 +112,4 @@ def test_legacy_dict_does_not_leak():
             r.to_legacy_dict()
             pn.find_all_keywords("run tests")
 
-    run()
-    before = sys.getallocatedblocks()
-    run()
-    assert sys.getallocatedblocks() - before < 100
+    assert_no_growth(run, iterations=1, warmup=1, slack=100)

@@ -1,11 +1,10 @@
 """Converters and result builders must not leak: 10,000 calls, stable block count."""
 
-import gc
-import sys
 
 import pytest
 
 import _pelrin_frame_test as t
+from leaks import assert_no_growth  # noqa: E402
 
 
 class Index:
@@ -41,11 +40,4 @@ def _swallow(fn):
 
 @pytest.mark.parametrize("name, call", CALLS, ids=[c[0] for c in CALLS])
 def test_no_growth(name, call):
-    for _ in range(200):
-        call()
-    gc.collect()
-    before = sys.getallocatedblocks()
-    for _ in range(10_000):
-        call()
-    gc.collect()
-    assert sys.getallocatedblocks() - before < 50
+    assert_no_growth(call, slack=50)

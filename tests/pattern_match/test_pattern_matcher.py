@@ -4,6 +4,7 @@ import threading
 
 import pelrin_native as pn
 import pytest
+from leaks import assert_no_growth  # noqa: E402
 
 
 def spans(matches):
@@ -134,7 +135,4 @@ def test_hand_built_results_do_not_leak():
             m.find_all("ab b")
             m.count_by_pattern("ab b")
 
-    run()
-    before = sys.getallocatedblocks()
-    run()
-    assert sys.getallocatedblocks() - before < 100
+    assert_no_growth(run, iterations=1, warmup=1, slack=100)

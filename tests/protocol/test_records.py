@@ -8,6 +8,7 @@ from hypothesis import given, settings, strategies as st
 
 import pelrin_native as pn
 from pelrin_native import Message, Role, StreamChunk, ToolCall, Usage
+from leaks import assert_no_growth  # noqa: E402
 
 
 def tc(arguments):
@@ -335,9 +336,4 @@ def test_no_leaks_on_repeated_use():
         except TypeError:
             pass
 
-    for _ in range(1000):
-        work()
-    before = sys.getallocatedblocks()
-    for _ in range(10_000):
-        work()
-    assert sys.getallocatedblocks() - before < 100
+    assert_no_growth(work, warmup=1000, slack=100)

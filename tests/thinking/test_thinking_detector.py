@@ -2,6 +2,7 @@
 
 import pelrin_native as pn
 import pytest
+from leaks import assert_no_growth  # noqa: E402
 
 NEUTRAL = "Considering the parser design options carefully"
 GENERAL_LOOP = "Take a different approach or proceed with action. Repeated thinking without progress is unproductive."
@@ -173,7 +174,4 @@ def test_stats_do_not_leak():
             d.get_stats()
             d.record_thinking("a block")
 
-    run()
-    before = sys.getallocatedblocks()
-    run()
-    assert sys.getallocatedblocks() - before < 100
+    assert_no_growth(run, iterations=1, warmup=1, slack=100)

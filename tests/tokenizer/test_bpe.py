@@ -196,24 +196,7 @@ def test_registered_in_module():
 
 # ---- 1 MB adversarial inputs: every function returns, in linear time ----
 
-MB = 1 << 20
-ADVERSARIAL = {
-    "quotes": '"' * MB,
-    "single-quotes": "'" * MB,
-    "backquotes": "`" * MB,
-    "fences": "```" * (MB // 3),
-    "braces": "{" * (MB // 2) + "}" * (MB // 2),
-    "aws-run": "aws" + "x" * 100_000 + "'" * (MB - 100_003),
-    "aws-quotes": ("aws" + "'" * 30) * (MB // 33),
-    "tags": "</a>" * (MB // 4),
-    "newlines": "\n" * MB,
-    "spaces": " " * MB,
-    "indented": "    x\n" * (MB // 6),
-    "prompts": "$ x\n" * (MB // 4),
-    "passwords": "".join(f"password={i:08d}\n" for i in range(MB // 18)),
-    "accents": "\u00e9" * (MB // 2),
-    "letters": "a" * MB,
-}
+from adversarial import ADVERSARIAL, MB  # noqa: E402,F401
 
 
 @pytest.mark.parametrize("text", ADVERSARIAL.values(), ids=ADVERSARIAL.keys())
