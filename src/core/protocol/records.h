@@ -58,11 +58,5 @@ struct StreamChunk {
   std::optional<Usage> usage;
 };
 
-// The text in double quotes with \" \\ \t \r \n \0 escaped, and \u{x}
-// (lowercase hexadecimal, no leading zeros) for other control characters,
-// characters that are not printable (general categories Cc, Cf, Cs, Co, Cn,
-// Zl, Zp and Zs other than the space) and combining characters
-// (Grapheme_Extend). Everything else stands as it is. `text` is valid UTF-8.
-std::string quoted(std::string_view text);
 
 }  // namespace pelrin::protocol

@@ -1,10 +1,9 @@
 // Streaming thinking filter state machine and the hold-back rule.
 #include "core/streaming_filter/streaming_filter.h"
 
-#include <unicode/uchar.h>
-
 #include <algorithm>
 
+#include "core/base/quoted.h"
 #include "core/base/utf8.h"
 #include "core/streaming_filter/markers.h"
 
@@ -12,67 +11,6 @@ namespace pelrin::streaming_filter {
 namespace {
 
 constexpr std::size_t kReprCutBytes = 50;
-
-// Characters shown as \u{...}: not printable (controls, format, surrogates,
-// private use, unassigned, separators other than the space) or extending
-// the previous grapheme.
-bool needs_escape(char32_t cp) {
-  const auto c = static_cast<UChar32>(cp);
-  switch (u_charType(c)) {
-    case U_CONTROL_CHAR:
-    case U_FORMAT_CHAR:
-    case U_SURROGATE:
-    case U_PRIVATE_USE_CHAR:
-    case U_UNASSIGNED:
-    case U_LINE_SEPARATOR:
-    case U_PARAGRAPH_SEPARATOR:
-      return true;
-    case U_SPACE_SEPARATOR:
-      return cp != U' ';
-    default:
-      return u_hasBinaryProperty(c, UCHAR_GRAPHEME_EXTEND) != 0;
-  }
-}
-
-void append_quoted(std::string& out, std::string_view text) {
-  out.push_back('"');
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t at = pos;
-    const char32_t cp = utf8::decode(text, pos);
-    switch (cp) {
-      case U'"':
-        out += "\\\"";
-        break;
-      case U'\\':
-        out += "\\\\";
-        break;
-      case U'\n':
-        out += "\\n";
-        break;
-      case U'\r':
-        out += "\\r";
-        break;
-      case U'\t':
-        out += "\\t";
-        break;
-      case U'\0':
-        out += "\\0";
-        break;
-      default:
-        if (needs_escape(cp)) {
-          static constexpr char kHex[] = "0123456789abcdef";
-          std::string hex;
-          for (char32_t v = cp; v != 0 || hex.empty(); v >>= 4) hex.push_back(kHex[v & 0xF]);
-          std::reverse(hex.begin(), hex.end());
-          out += "\\u{" + hex + "}";
-        } else {
-          out.append(text.substr(at, pos - at));
-        }
-    }
-  }
-  out.push_back('"');
-}
 
 std::size_t max_chars(std::span<const std::string_view> markers) {
   std::size_t n = 0;
