@@ -7,22 +7,17 @@ import argparse
 import datetime
 import inspect
 import os
-import platform
+import sys
 import re
 import time
 
 import pelrin_native as pn
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
+
 IDENT = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
 
-
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
 
 
 def main():
@@ -42,9 +37,9 @@ def main():
          lambda: [(m.group(), m.start(), m.end()) for m in IDENT.finditer(source)]),
     ]
     print(f"# identifiers vs Python re, {mb:.1f} MB of source; {datetime.date.today()}, "
-          f"{platform.machine()} {os.cpu_count()} cpus")
+          f"{machine()}")
     for name, mine, peer in rows:
-        a, b = best(mine, args.repeat), best(peer, args.repeat)
+        a, b = best_of(mine, args.repeat), best_of(peer, args.repeat)
         print(f"{name:<20} ours {a * 1000:7.1f} ms, re {b * 1000:7.1f} ms, ratio {b / a:.1f}x")
 
 

@@ -6,11 +6,14 @@
 import argparse
 import datetime
 import os
-import platform
+import sys
 import re
 import time
 
 import pelrin_native as pn
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
 FENCED = re.compile(r"```(?:python|py|javascript|js|typescript|ts|bash|sh|json|yaml|yml|toml|html|css|markdown|md|"
                     r"sql|go|rust|java|c|cpp|ruby|php)?\s*\n(.*?)```", re.I | re.S)
@@ -26,14 +29,6 @@ UNIT = ("Some explanation of the change, with `inline code` and a path src/app.p
         "More prose follows, describing what the function does and why it matters.\n" * 2)
 
 
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
-
 
 def main():
     parser = argparse.ArgumentParser()
@@ -43,10 +38,10 @@ def main():
     text = UNIT * ((args.mb << 20) // len(UNIT))
     mb = len(text.encode()) / (1 << 20)
     assert pn.extract_code_blocks(text) == re_code_blocks(text), "results differ from re"
-    a = best(lambda: pn.extract_code_blocks(text), args.repeat)
-    b = best(lambda: re_code_blocks(text), args.repeat)
+    a = best_of(lambda: pn.extract_code_blocks(text), args.repeat)
+    b = best_of(lambda: re_code_blocks(text), args.repeat)
     print(f"# extract_code_blocks vs Python re, {mb:.1f} MB reply; {datetime.date.today()}, "
-          f"{platform.machine()} {os.cpu_count()} cpus")
+          f"{machine()}")
     print(f"ours {a * 1000:.1f} ms, re {b * 1000:.1f} ms, ratio {b / a:.1f}x")
 
 

@@ -6,11 +6,14 @@
 import argparse
 import datetime
 import os
-import platform
+import sys
 import re
 import time
 
 import pelrin_native as pn
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
 CLEANUP = [(re.compile(p), r) for p, r in [
     (r"(</\w+>\s*){3,}", ""), (r"</?function[^>]*>", ""), (r"</?parameter[^>]*>", ""), (r"</?tool[^>]*>", ""),
@@ -48,14 +51,6 @@ UNIT = ("Here is the plan.<think>consider options</think> I will read the file.\
         "Regular prose line with some words, numbers 12345 and punctuation!\n" * 3)
 
 
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
-
 
 def main():
     parser = argparse.ArgumentParser()
@@ -65,10 +60,10 @@ def main():
     text = UNIT * ((args.mb << 20) // len(UNIT))
     mb = len(text.encode()) / (1 << 20)
     assert pn.sanitize_response(text) == re_sanitize(text), "results differ from re"
-    a = best(lambda: pn.sanitize_response(text), args.repeat)
-    b = best(lambda: re_sanitize(text), args.repeat)
+    a = best_of(lambda: pn.sanitize_response(text), args.repeat)
+    b = best_of(lambda: re_sanitize(text), args.repeat)
     print(f"# sanitize_response vs Python re, {mb:.1f} MB reply; {datetime.date.today()}, "
-          f"{platform.machine()} {os.cpu_count()} cpus")
+          f"{machine()}")
     print(f"ours {a * 1000:.1f} ms, re {b * 1000:.1f} ms, ratio {b / a:.1f}x")
 
 

@@ -11,11 +11,14 @@ import argparse
 import datetime
 import inspect
 import os
-import platform
+import sys
 import re
 import time
 
 import pelrin_native as pn
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
 # The catalogue, in order, as Python expressions (re's \s \d \w are Unicode,
 # like the module's dialect).
@@ -68,14 +71,6 @@ def re_scan(text):
     return [(name, m.start(), m.end()) for name, rx in COMPILED for m in rx.finditer(text)]
 
 
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
-
 
 def main():
     parser = argparse.ArgumentParser()
@@ -97,12 +92,12 @@ def main():
          lambda: [n for n, rx in COMPILED if rx.search(text)]),
     ]
     print(f"# secrets vs Python re, {mb:.1f} MB of source, {len(ours)} matches; "
-          f"{datetime.date.today()}, {platform.machine()} {os.cpu_count()} cpus")
+          f"{datetime.date.today()}, {machine()}")
     print(f"{'function':<18} {'ours ms':>9} {'re ms':>9} {'ratio':>7}")
     for name, mine, peer in rows:
-        a, b = best(mine, args.repeat), best(peer, args.repeat)
+        a, b = best_of(mine, args.repeat), best_of(peer, args.repeat)
         print(f"{name:<18} {a * 1000:>9.1f} {b * 1000:>9.1f} {b / a:>6.1f}x")
-    print(f"{'mask_secrets':<18} {best(lambda: pn.mask_secrets(text), args.repeat) * 1000:>9.1f}")
+    print(f"{'mask_secrets':<18} {best_of(lambda: pn.mask_secrets(text), args.repeat) * 1000:>9.1f}")
 
 
 if __name__ == "__main__":

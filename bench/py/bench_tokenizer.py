@@ -11,7 +11,6 @@ import argparse
 import datetime
 import os
 import pathlib
-import platform
 import random
 import sys
 import time
@@ -21,6 +20,9 @@ from vocab import END_OF_TEXT, END_OF_TEXT_ID, PATTERN, gpt2_ranks_path, load_ra
 
 import pelrin_native  # noqa: E402
 import tiktoken  # noqa: E402
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from common import best_of, machine  # noqa: E402
 
 WORDS = ("the of and to in is that it for was on are as with his they at be this from have or by one had not "
          "but what all were when we there can an your which their said if do will each about how up out them "
@@ -72,14 +74,6 @@ def build_corpus(mb):
     return texts
 
 
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
-
 
 def main():
     parser = argparse.ArgumentParser()
@@ -109,10 +103,10 @@ def main():
          lambda: theirs.encode_batch(texts, allowed_special="all", num_threads=os.cpu_count() or 1)),
     ]
     print(f"# BpeTokenizer vs tiktoken {tiktoken.__version__}, GPT-2 ranks, {total_mb:.1f} MB, "
-          f"{len(texts)} texts; {datetime.date.today()}, {platform.machine()} {os.cpu_count()} cpus")
+          f"{len(texts)} texts; {datetime.date.today()}, {machine()}")
     print(f"{'case':<12} {'ours MB/s':>10} {'tiktoken MB/s':>14} {'ratio':>7}")
     for name, mine, peer in rows:
-        a, b = best(mine, args.repeat), best(peer, args.repeat)
+        a, b = best_of(mine, args.repeat), best_of(peer, args.repeat)
         print(f"{name:<12} {total_mb / a:>10.1f} {total_mb / b:>14.1f} {b / a:>6.2f}x")
 
 
