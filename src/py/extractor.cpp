@@ -13,21 +13,8 @@ Owned extract_tool_call_py(std::string_view text, std::string_view tool_name,
   std::optional<extractor::ExtractedToolCall> call =
       extractor::extract_tool_call(text, tool_name, current_file);
   if (!call) return {Py_NewRef(Py_None)};
-  PyObject* dict = PyDict_New();
-  if (dict == nullptr) return {nullptr};
-  PyObject* values[] = {to_python(call->tool), dict_from_entries(call->args),
-                        to_python(call->confidence), to_python(call->source)};
-  const char* keys[] = {"tool", "args", "confidence", "source"};
-  bool ok = true;
-  for (std::size_t i = 0; i < 4; ++i) {
-    ok = ok && values[i] != nullptr && PyDict_SetItemString(dict, keys[i], values[i]) == 0;
-  }
-  for (PyObject* v : values) Py_XDECREF(v);
-  if (!ok) {
-    Py_DECREF(dict);
-    return {nullptr};
-  }
-  return {dict};
+  return {keyed_dict({"tool", "args", "confidence", "source"}, call->tool, Owned{dict_from_entries(call->args)},
+                     call->confidence, call->source)};
 }
 
 constexpr Param kTextParam[] = {{"text"}};

@@ -43,21 +43,8 @@ const ClassSpec kSecretMatchSpec{"SecretMatch",
 // The summary's outer dict has a fixed key order and mixed value types.
 Owned scan_secrets_summary_py(std::string_view text) {
   const secrets::SecretSummary s = secrets::scan_secrets_summary(text);
-  PyObject* dict = PyDict_New();
-  if (dict == nullptr) return {nullptr};
-  PyObject* values[] = {to_python(s.total_matches), to_python(s.total_matches > 0),
-                        to_python(s.by_type), to_python(s.by_severity)};
-  const char* keys[] = {"total_matches", "has_secrets", "by_type", "by_severity"};
-  bool ok = true;
-  for (std::size_t i = 0; i < 4; ++i) {
-    ok = ok && values[i] != nullptr && PyDict_SetItemString(dict, keys[i], values[i]) == 0;
-  }
-  for (PyObject* v : values) Py_XDECREF(v);
-  if (!ok) {
-    Py_DECREF(dict);
-    return {nullptr};
-  }
-  return {dict};
+  return {keyed_dict({"total_matches", "has_secrets", "by_type", "by_severity"}, s.total_matches,
+                     s.total_matches > 0, s.by_type, s.by_severity)};
 }
 
 // A lone surrogate is one character but has no UTF-8 form: refused as a

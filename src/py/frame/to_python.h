@@ -227,6 +227,24 @@ PyObject* dict_from_entries(Range&& entries) {
   return dict;
 }
 
+// A dict with fixed keys, in the given order, whose values may have
+// different types: keyed_dict({"a", "b"}, 1, std::string("x")).
+template <class... V>
+PyObject* keyed_dict(const char* const (&keys)[sizeof...(V)], V&&... values) {
+  PyObject* converted[] = {to_python(std::forward<V>(values))...};
+  PyObject* dict = PyDict_New();
+  bool ok = dict != nullptr;
+  for (std::size_t i = 0; i < sizeof...(V); ++i) {
+    ok = ok && converted[i] != nullptr && PyDict_SetItemString(dict, keys[i], converted[i]) == 0;
+  }
+  for (PyObject* v : converted) Py_XDECREF(v);
+  if (!ok) {
+    Py_XDECREF(dict);
+    return nullptr;
+  }
+  return dict;
+}
+
 template <class K, class V>
 struct ToPython<OrderedMap<K, V>> {
   static PyObject* convert(const OrderedMap<K, V>& v) { return dict_from_entries(v.entries); }
