@@ -217,8 +217,8 @@ def test_second_import_reuses_the_module_objects():
     import importlib.util
     import sys
 
-    spec = importlib.util.spec_from_file_location("pelrin_native", pathlib.Path(pn.__file__))
-    again = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(again)
+    module_spec = importlib.util.spec_from_file_location("pelrin_native", pathlib.Path(pn.__file__))
+    again = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(again)
     assert again.__all__ == pn.__all__
     assert again is not sys.modules["pelrin_native"]

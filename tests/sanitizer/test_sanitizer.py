@@ -42,7 +42,7 @@ def test_sanitize_keeps_carriage_return_free_lines_untrimmed():
          [(0, 33, "no_surround"), (34, 80, "no_new_params")]),
         ("nothing", []),
     ],
-    ids=["spec-example", "byte-offsets", "case-insensitive", "sorted-by-start", "none"],
+    ids=["documented-example", "byte-offsets", "case-insensitive", "sorted-by-start", "none"],
 )
 def test_detect_leakage_patterns(text, want):
     assert pn.detect_leakage_patterns(text) == want
@@ -80,7 +80,7 @@ def test_is_garbage_content(content, want):
         ("<only>", ""),
         ("", ""),
     ],
-    ids=["spec", "joined-words", "unicode-space", "comparison", "tag-only", "empty"],
+    ids=["documented", "joined-words", "unicode-space", "comparison", "tag-only", "empty"],
 )
 def test_strip_markup(text, want):
     assert pn.strip_markup(text) == want

@@ -37,9 +37,9 @@ PyTypeObject* ClassDef::type() {
 
     unsigned int flags = Py_TPFLAGS_DEFAULT;
     if (s.ctor == nullptr) flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
-    auto* spec = new PyType_Spec{keep_text(std::string("builtins.") + s.name),
+    auto* type_spec = new PyType_Spec{keep_text(std::string("builtins.") + s.name),
                                  static_cast<int>(s.basicsize), 0, flags, slots->data()};
-    PyObject* type = PyType_FromSpec(spec);
+    PyObject* type = PyType_FromSpec(type_spec);
     if (type == nullptr) return nullptr;
     if (s.after_create != nullptr && !s.after_create(reinterpret_cast<PyTypeObject*>(type), s.context)) {
       Py_DECREF(type);

@@ -48,7 +48,7 @@ struct ClassSpec {
   const void* context = nullptr;
 };
 
-// A class: its spec and its type object, built on first use.
+// A class: its description and its type object, built on first use.
 class ClassDef {
  public:
   explicit constexpr ClassDef(const ClassSpec& spec) : spec_(spec) {}
