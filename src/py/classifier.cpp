@@ -13,36 +13,13 @@ const EnumMember kTaskTypes[] = {
     {"Action", "action", 0}, {"Analysis", "analysis", 1}, {"Generation", "generation", 2},
     {"Search", "search", 3}, {"Edit", "edit", 4},         {"Default", "default", 5}};
 
-// Mixed value types in a fixed key order: built by hand.
+// Mixed value types in a fixed key order.
 Owned to_legacy_dict(const ClassificationResult& r) {
-  PyObject* d = PyDict_New();
-  if (d == nullptr) return {};
-  PyObject* confidence = PyFloat_FromDouble(r.confidence);
-  PyObject* coarse = PyUnicode_FromString(classifier::coarse_task_type(r.task_type));
-  PyObject* type = PyUnicode_FromString(classifier::task_type_text(r.task_type));
-  bool ok = confidence != nullptr && coarse != nullptr && type != nullptr &&
-            PyDict_SetItemString(d, "is_action_task",
-                                 classifier::is_action_task(r) ? Py_True : Py_False) == 0 &&
-            PyDict_SetItemString(d, "is_analysis_task",
-                                 classifier::is_analysis_task(r) ? Py_True : Py_False) == 0 &&
-            PyDict_SetItemString(d, "needs_execution",
-                                 classifier::needs_execution(r) ? Py_True : Py_False) == 0 &&
-            PyDict_SetItemString(d, "coarse_task_type", coarse) == 0 &&
-            PyDict_SetItemString(d, "confidence", confidence) == 0;
-  if (ok) {
-    PyObject* source = PyUnicode_FromString("native");
-    ok = source != nullptr && PyDict_SetItemString(d, "source", source) == 0 &&
-         PyDict_SetItemString(d, "task_type", type) == 0;
-    Py_XDECREF(source);
-  }
-  Py_XDECREF(confidence);
-  Py_XDECREF(coarse);
-  Py_XDECREF(type);
-  if (!ok) {
-    Py_DECREF(d);
-    return {};
-  }
-  return Owned{d};
+  return {keyed_dict({"is_action_task", "is_analysis_task", "needs_execution", "coarse_task_type",
+                      "confidence", "source", "task_type"},
+                     classifier::is_action_task(r), classifier::is_analysis_task(r),
+                     classifier::needs_execution(r), classifier::coarse_task_type(r.task_type),
+                     r.confidence, "native", classifier::task_type_text(r.task_type))};
 }
 
 constexpr Signature kLegacySig{"to_legacy_dict",

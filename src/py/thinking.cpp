@@ -8,30 +8,15 @@ namespace {
 using thinking::PatternAnalysis;
 using thinking::ThinkingDetector;
 
-// Ints and one float in a fixed key order: built by hand.
+// Ints and one float in a fixed key order.
 Owned get_stats(const ThinkingDetector& d) {
   const thinking::DetectorStats s = d.get_stats();
-  const std::pair<const char*, std::uint64_t> counts[] = {
-      {"total_analyzed", s.total_analyzed},       {"loops_detected", s.loops_detected},
-      {"exact_matches", s.exact_matches},         {"similar_matches", s.similar_matches},
-      {"stalling_detected", s.stalling_detected}, {"consecutive_stalls", s.consecutive_stalls}};
-  PyObject* dict = PyDict_New();
-  if (dict == nullptr) return {};
-  auto put = [dict](const char* key, PyObject* value) {
-    const bool ok = value != nullptr && PyDict_SetItemString(dict, key, value) == 0;
-    Py_XDECREF(value);
-    return ok;
-  };
-  bool ok = true;
-  for (const auto& [key, value] : counts) ok = ok && put(key, PyLong_FromUnsignedLongLong(value));
-  ok = ok && put("detection_rate", PyFloat_FromDouble(s.detection_rate)) &&
-       put("history_size", PyLong_FromUnsignedLongLong(s.history_size)) &&
-       put("unique_patterns", PyLong_FromUnsignedLongLong(s.unique_patterns));
-  if (!ok) {
-    Py_DECREF(dict);
-    return {};
-  }
-  return Owned{dict};
+  return {keyed_dict({"total_analyzed", "loops_detected", "exact_matches", "similar_matches",
+                      "stalling_detected", "consecutive_stalls", "detection_rate", "history_size",
+                      "unique_patterns"},
+                     s.total_analyzed, s.loops_detected, s.exact_matches, s.similar_matches,
+                     s.stalling_detected, s.consecutive_stalls, s.detection_rate, s.history_size,
+                     s.unique_patterns)};
 }
 
 ThinkingDetector detector_new(std::uint64_t repetition_threshold, double similarity_threshold,

@@ -48,7 +48,8 @@ struct ToPython;
 
 template <class T>
 PyObject* to_python(T&& value) {
-  return ToPython<std::remove_cvref_t<T>>::convert(std::forward<T>(value));
+  // decay: a string literal converts as const char*.
+  return ToPython<std::decay_t<T>>::convert(std::forward<T>(value));
 }
 
 inline PyObject* str_from_utf8(std::string_view s) {
