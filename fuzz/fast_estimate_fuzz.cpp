@@ -53,9 +53,9 @@ std::uint64_t reference(std::string_view text) {
 
 // Builds valid UTF-8 from code points favouring white space and punctuation.
 std::string make_text(FuzzedDataProvider& in) {
-  static constexpr char32_t kPicks[] = {U' ', U'\t', U'\u00a0', U'\u3000', U'\u2028', U'\u205f',
-                                        U'\u1680', U'\u0085', U'\u2010', U'\u3001', U'.', U'a',
-                                        U'\u00e9', U'\u65e5', U'\U0001F600', U'\u200b'};
+  static constexpr char32_t kPicks[] = {
+      U' ',      U'\t',     U'\u00a0', U'\u3000', U'\u2028', U'\u205f', U'\u1680',     U'\u0085',
+      U'\u2010', U'\u3001', U'.',      U'a',      U'\u00e9', U'\u65e5', U'\U0001F600', U'\u200b'};
   std::string s;
   const std::size_t n = in.ConsumeIntegralInRange<std::size_t>(0, 600);
   for (std::size_t k = 0; k < n && in.remaining_bytes() > 0; ++k) {

@@ -22,7 +22,8 @@ double best_seconds(int repeat, F&& f) {
   for (int r = 0; r < repeat; ++r) {
     const auto t0 = std::chrono::steady_clock::now();
     f();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    best = std::min(best,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
   return best;
 }
@@ -48,11 +49,10 @@ int main() {
     for (KernelVariant v : {KernelVariant::kScalar, KernelVariant::kSse2, KernelVariant::kAvx2,
                             KernelVariant::kAvx512}) {
       if (!force_kernel_variant(v)) continue;
-      const double s = best_seconds(5, [&] {
-        dot_tile(a.data(), n, na, b.data(), n, nb, n, out.data(), nb);
-      });
-      std::printf("{\"case\": \"dot_tile %zux%zux%zu\", \"variant\": \"%s\", \"gflops\": %.1f}\n", na, nb,
-                  n, kernel_variant_name(v), 2.0 * na * nb * n / s / 1e9);
+      const double s =
+          best_seconds(5, [&] { dot_tile(a.data(), n, na, b.data(), n, nb, n, out.data(), nb); });
+      std::printf("{\"case\": \"dot_tile %zux%zux%zu\", \"variant\": \"%s\", \"gflops\": %.1f}\n",
+                  na, nb, n, kernel_variant_name(v), 2.0 * na * nb * n / s / 1e9);
     }
     force_kernel_variant(keep);
   }
@@ -66,11 +66,12 @@ int main() {
     const VectorList corpus = VectorList::view(c.data(), nc, d);
     const VectorList emb = VectorList::view(e.data(), ne, d);
     const double sm = best_seconds(3, [&] { (void)similarity_matrix_impl(queries, corpus, true); });
-    std::printf("{\"case\": \"similarity_matrix_impl %zux%zux%zu\", \"ms\": %.1f, \"gflops\": %.1f}\n", nq,
-                nc, d, sm * 1e3, 2.0 * nq * nc * d / sm / 1e9);
+    std::printf(
+        "{\"case\": \"similarity_matrix_impl %zux%zux%zu\", \"ms\": %.1f, \"gflops\": %.1f}\n", nq,
+        nc, d, sm * 1e3, 2.0 * nq * nc * d / sm / 1e9);
     const double kn = best_seconds(3, [&] { (void)pelrin::embeddings::knn_graph(emb, 5); });
-    std::printf("{\"case\": \"knn_graph core %zux%zu k=5\", \"ms\": %.1f, \"gflops\": %.1f}\n", ne, d,
-                kn * 1e3, 2.0 * ne * ne * d / kn / 1e9);
+    std::printf("{\"case\": \"knn_graph core %zux%zu k=5\", \"ms\": %.1f, \"gflops\": %.1f}\n", ne,
+                d, kn * 1e3, 2.0 * ne * ne * d / kn / 1e9);
   }
   return 0;
 }

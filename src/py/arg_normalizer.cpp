@@ -14,9 +14,10 @@ constexpr Signature kCoerceSig{
     "Coerce a string value to its likely type.\n\n"
     "Returns (type_name, value_str, confidence) with type_name one of \"null\", \"bool\",\n"
     "\"int\", \"float\", \"list\", \"dict\" or \"string\"."};
-constexpr Signature kBatchCoerceSig{"batch_coerce_string_types", nullptr, kValuesParam,
-                                    "Batch coerce multiple string values.\n\n"
-                                    "One (type_name, value_str, confidence) tuple per value, in order."};
+constexpr Signature kBatchCoerceSig{
+    "batch_coerce_string_types", nullptr, kValuesParam,
+    "Batch coerce multiple string values.\n\n"
+    "One (type_name, value_str, confidence) tuple per value, in order."};
 constexpr Signature kNormalizeSig{
     "normalize_json_string", nullptr, kValueParam,
     "Normalize a potentially malformed JSON string.\n\n"
@@ -31,7 +32,8 @@ constexpr Signature kRepairQuotesSig{
     "Repair mismatched or incorrect quotes in JSON.\n\n"
     "Single quotes delimiting strings become double quotes; True, False and None are\n"
     "left alone."};
-constexpr Signature kIsValidJsonSig{"is_valid_json", nullptr, kValueParam, "Check if a string is valid JSON."};
+constexpr Signature kIsValidJsonSig{"is_valid_json", nullptr, kValueParam,
+                                    "Check if a string is valid JSON."};
 constexpr Signature kGetJsonTypeSig{"get_json_type", nullptr, kValueParam,
                                     "Extract the type of a JSON value as a string."};
 
@@ -40,7 +42,8 @@ constexpr Signature kGetJsonTypeSig{"get_json_type", nullptr, kValueParam,
 const FunctionDef kCoerceStringType = function<&arg_normalizer::coerce_string_type, kCoerceSig>();
 const FunctionDef kBatchCoerceStringTypes =
     function<&arg_normalizer::batch_coerce_string_types, kBatchCoerceSig>();
-const FunctionDef kNormalizeJsonString = function<&arg_normalizer::normalize_json_string, kNormalizeSig>();
+const FunctionDef kNormalizeJsonString =
+    function<&arg_normalizer::normalize_json_string, kNormalizeSig>();
 const FunctionDef kBatchNormalizeJsonStrings =
     function<&arg_normalizer::batch_normalize_json_strings, kBatchNormalizeSig>();
 const FunctionDef kRepairQuotes = function<&arg_normalizer::repair_quotes, kRepairQuotesSig>();

@@ -29,7 +29,8 @@ constexpr Signature kPositionsSig{
 }  // namespace
 
 const FunctionDef kIsStdlibModule = function<&ast_indexer::is_stdlib_module, kIsStdlibSig>();
-const FunctionDef kBatchIsStdlibModules = function<&ast_indexer::batch_is_stdlib_modules, kBatchSig>();
+const FunctionDef kBatchIsStdlibModules =
+    function<&ast_indexer::batch_is_stdlib_modules, kBatchSig>();
 const FunctionDef kFilterStdlibImports =
     function<&ast_indexer::filter_stdlib_imports, kFilterSig>();
 const FunctionDef kExtractIdentifiers =

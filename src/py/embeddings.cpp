@@ -64,7 +64,8 @@ struct Converter<QuantizedCorpus> {
 
 namespace {
 
-QuantizedEmbedding quantized_new(std::vector<std::int8_t> data, float scale, std::int8_t zero_point) {
+QuantizedEmbedding quantized_new(std::vector<std::int8_t> data, float scale,
+                                 std::int8_t zero_point) {
   return QuantizedEmbedding{std::move(data), scale, zero_point};
 }
 std::vector<float> quantized_dequantize(const QuantizedEmbedding& q) { return q.dequantize(); }
@@ -83,7 +84,8 @@ std::vector<QuantizedEmbedding> batch_quantize_embeddings(const VectorList& embe
 std::vector<float> dequantize_embedding(const QuantizedEmbedding& quantized) {
   return quantized.dequantize();
 }
-Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a, const QuantizedEmbedding& b) {
+Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a,
+                                          const QuantizedEmbedding& b) {
   return embeddings::quantized_cosine_similarity(a, b);
 }
 std::vector<float> batch_quantized_cosine_similarity(const QuantizedEmbedding& query,
@@ -104,7 +106,8 @@ Result<VectorList> random_projection(const VectorList& embeddings, std::uint64_t
 Result<std::vector<float>> pairwise_distances(const VectorList& embeddings) {
   return embeddings::pairwise_distances(embeddings);
 }
-Result<std::vector<embeddings::Neighbours>> knn_graph(const VectorList& embeddings, std::uint64_t k) {
+Result<std::vector<embeddings::Neighbours>> knn_graph(const VectorList& embeddings,
+                                                      std::uint64_t k) {
   return embeddings::knn_graph(embeddings, k);
 }
 
@@ -114,7 +117,8 @@ constexpr char kQuantizedDoc[] =
     "Stores scale factor for dequantization: value = quantized * scale";
 constexpr Param kQuantizedParams[] = {{"data"}, {"scale"}, {"zero_point"}};
 constexpr Signature kQuantizedNew{"__new__", "QuantizedEmbedding", kQuantizedParams, kQuantizedDoc};
-constexpr Signature kDequantize{"dequantize", "QuantizedEmbedding", {}, "Dequantize back to float32"};
+constexpr Signature kDequantize{
+    "dequantize", "QuantizedEmbedding", {}, "Dequantize back to float32"};
 constexpr Signature kDim{"dim", "QuantizedEmbedding", {}, "Get the dimension of the embedding"};
 constexpr Param kOtherParam[] = {{"other"}};
 constexpr Signature kDot{"dot", "QuantizedEmbedding", kOtherParam,
@@ -130,10 +134,15 @@ const PropertyDef kQuantizedProperties[] = {
     read_only<&QuantizedEmbedding::scale>("scale"),
     read_only<&QuantizedEmbedding::zero_point>("zero_point"),
 };
-const ClassSpec kQuantizedSpec{"QuantizedEmbedding", kQuantizedDoc, &kQuantizedNew,
+const ClassSpec kQuantizedSpec{"QuantizedEmbedding",
+                               kQuantizedDoc,
+                               &kQuantizedNew,
                                &constructor_entry<&quantized_new, kQuantizedNew>,
-                               object_size<QuantizedEmbedding>(), &dealloc_object<QuantizedEmbedding>,
-                               kQuantizedMethods, kQuantizedProperties, {}};
+                               object_size<QuantizedEmbedding>(),
+                               &dealloc_object<QuantizedEmbedding>,
+                               kQuantizedMethods,
+                               kQuantizedProperties,
+                               {}};
 
 constexpr Param kEmbeddingParam[] = {{"embedding"}};
 constexpr Signature kQuantizeSig{"quantize_embedding", nullptr, kEmbeddingParam,
@@ -159,10 +168,11 @@ constexpr Param kQuantizedParam[] = {{"quantized"}};
 constexpr Signature kDequantizeSig{"dequantize_embedding", nullptr, kQuantizedParam,
                                    "Dequantize a quantized embedding back to float32."};
 constexpr Param kPairParams[] = {{"a"}, {"b"}};
-constexpr Signature kQuantizedCosineSig{"quantized_cosine_similarity", nullptr, kPairParams,
-                                        "Compute cosine similarity between two quantized embeddings.\n"
-                                        "\n"
-                                        "This is faster than dequantizing first because we work with integers."};
+constexpr Signature kQuantizedCosineSig{
+    "quantized_cosine_similarity", nullptr, kPairParams,
+    "Compute cosine similarity between two quantized embeddings.\n"
+    "\n"
+    "This is faster than dequantizing first because we work with integers."};
 constexpr Param kQueryCorpusParams[] = {{"query"}, {"corpus"}};
 constexpr Signature kBatchQuantizedCosineSig{
     "batch_quantized_cosine_similarity", nullptr, kQueryCorpusParams,
@@ -186,18 +196,19 @@ constexpr Signature kBatchMatmulSig{"batch_matmul_vector", nullptr, kBatchMatmul
                                     "\n"
                                     "Computes: results[i] = matrix @ vectors[i] for each vector"};
 constexpr Param kProjectionParams[] = {{"embeddings"}, {"target_dim"}, {"seed", 42}};
-constexpr Signature kProjectionSig{"random_projection", nullptr, kProjectionParams,
-                                   "Project embeddings to lower dimension using random projection.\n"
-                                   "\n"
-                                   "This is useful for dimensionality reduction while preserving distances.\n"
-                                   "\n"
-                                   "Args:\n"
-                                   "    embeddings: List of embedding vectors\n"
-                                   "    target_dim: Target dimension (must be <= input dimension)\n"
-                                   "    seed: Random seed for reproducibility\n"
-                                   "\n"
-                                   "Returns:\n"
-                                   "    List of projected embeddings"};
+constexpr Signature kProjectionSig{
+    "random_projection", nullptr, kProjectionParams,
+    "Project embeddings to lower dimension using random projection.\n"
+    "\n"
+    "This is useful for dimensionality reduction while preserving distances.\n"
+    "\n"
+    "Args:\n"
+    "    embeddings: List of embedding vectors\n"
+    "    target_dim: Target dimension (must be <= input dimension)\n"
+    "    seed: Random seed for reproducibility\n"
+    "\n"
+    "Returns:\n"
+    "    List of projected embeddings"};
 constexpr Signature kPairwiseSig{"pairwise_distances", nullptr, kEmbeddingsParam,
                                  "Compute pairwise distances for a set of embeddings.\n"
                                  "\n"
@@ -222,7 +233,8 @@ ClassDef& ClassOf<embeddings::QuantizedEmbedding>::def() {
 PyTypeObject* quantized_embedding_type() { return class_type<embeddings::QuantizedEmbedding>(); }
 
 const FunctionDef kQuantizeEmbedding = function<&quantize_embedding, kQuantizeSig>();
-const FunctionDef kBatchQuantizeEmbeddings = function<&batch_quantize_embeddings, kBatchQuantizeSig>();
+const FunctionDef kBatchQuantizeEmbeddings =
+    function<&batch_quantize_embeddings, kBatchQuantizeSig>();
 const FunctionDef kDequantizeEmbedding = function<&dequantize_embedding, kDequantizeSig>();
 const FunctionDef kQuantizedCosineSimilarity =
     function<&quantized_cosine_similarity, kQuantizedCosineSig>();

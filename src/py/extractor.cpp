@@ -13,8 +13,8 @@ Owned extract_tool_call_py(std::string_view text, std::string_view tool_name,
   std::optional<extractor::ExtractedToolCall> call =
       extractor::extract_tool_call(text, tool_name, current_file);
   if (!call) return {Py_NewRef(Py_None)};
-  return {keyed_dict({"tool", "args", "confidence", "source"}, call->tool, Owned{dict_from_entries(call->args)},
-                     call->confidence, call->source)};
+  return {keyed_dict({"tool", "args", "confidence", "source"}, call->tool,
+                     Owned{dict_from_entries(call->args)}, call->confidence, call->source)};
 }
 
 constexpr Param kTextParam[] = {{"text"}};

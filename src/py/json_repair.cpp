@@ -25,6 +25,7 @@ constexpr Signature kExtractJsonObjectsSig{
 }  // namespace
 
 const FunctionDef kRepairJson = function<&json_repair::repair_json, kRepairJsonSig>();
-const FunctionDef kExtractJsonObjects = function<&json_repair::extract_json_objects, kExtractJsonObjectsSig>();
+const FunctionDef kExtractJsonObjects =
+    function<&json_repair::extract_json_objects, kExtractJsonObjectsSig>();
 
 }  // namespace pelrin::py

@@ -133,7 +133,8 @@ const FunctionDef kCountPatternMatches =
     function<&pattern_match::count_pattern_matches, kCountPatternMatchesSig>();
 const FunctionDef kGetMatchedPatternIndices =
     function<&pattern_match::get_matched_pattern_indices, kGetMatchedPatternIndicesSig>();
-const FunctionDef kBatchContainsAny = function<&pattern_match::batch_contains_any, kBatchContainsAnySig>();
+const FunctionDef kBatchContainsAny =
+    function<&pattern_match::batch_contains_any, kBatchContainsAnySig>();
 const FunctionDef kWeightedPatternScore =
     function<&pattern_match::weighted_pattern_score, kWeightedPatternScoreSig>();
 

@@ -20,13 +20,17 @@ using protocol::Usage;
 
 // ---- Role ----
 
-const EnumMember kRoleMembers[] = {
-    {"System", "system", 0}, {"User", "user", 1}, {"Assistant", "assistant", 2}, {"Tool", "tool", 3}};
+const EnumMember kRoleMembers[] = {{"System", "system", 0},
+                                   {"User", "user", 1},
+                                   {"Assistant", "assistant", 2},
+                                   {"Tool", "tool", 3}};
 
 const char* role_as_str(const EnumValue& role) { return role.member->text; }
 
 constexpr Signature kRoleAsStrSig{
-    "as_str", "Role", {},
+    "as_str",
+    "Role",
+    {},
     "Provider/API string representation (\"system\" | \"user\" | \"assistant\" | \"tool\")."};
 const MethodDef kRoleMethods[] = {method<&role_as_str, kRoleAsStrSig>()};
 
@@ -57,11 +61,13 @@ const ClassSpec kToolCallSpec{"ToolCall",
 
 // ---- Usage ----
 
-Usage make_usage(std::uint64_t prompt_tokens, std::uint64_t completion_tokens, std::uint64_t total_tokens) {
+Usage make_usage(std::uint64_t prompt_tokens, std::uint64_t completion_tokens,
+                 std::uint64_t total_tokens) {
   return Usage{prompt_tokens, completion_tokens, total_tokens};
 }
 
-constexpr Param kUsageParams[] = {{"prompt_tokens", 0}, {"completion_tokens", 0}, {"total_tokens", 0}};
+constexpr Param kUsageParams[] = {
+    {"prompt_tokens", 0}, {"completion_tokens", 0}, {"total_tokens", 0}};
 constexpr Signature kUsageNew{"__new__", "Usage", kUsageParams,
                               "Token usage statistics (mirrors ``pelrin_protocol::Usage``)."};
 const PropertyDef kUsageProperties[] = {
@@ -69,18 +75,28 @@ const PropertyDef kUsageProperties[] = {
     read_only<&Usage::completion_tokens>("completion_tokens"),
     read_only<&Usage::total_tokens>("total_tokens"),
 };
-const ClassSpec kUsageSpec{"Usage", kUsageNew.doc, &kUsageNew, &constructor_entry<&make_usage, kUsageNew>,
-                           sizeof(Object<Usage>), &dealloc_object<Usage>, {}, kUsageProperties, {}};
+const ClassSpec kUsageSpec{"Usage",
+                           kUsageNew.doc,
+                           &kUsageNew,
+                           &constructor_entry<&make_usage, kUsageNew>,
+                           sizeof(Object<Usage>),
+                           &dealloc_object<Usage>,
+                           {},
+                           kUsageProperties,
+                           {}};
 
 // ---- Message ----
 
 Message make_message(Role role, std::optional<std::string> content,
-                     std::optional<std::vector<ToolCall>> tool_calls, std::optional<std::string> tool_call_id) {
+                     std::optional<std::vector<ToolCall>> tool_calls,
+                     std::optional<std::string> tool_call_id) {
   return Message{role, std::move(content), std::move(tool_calls), std::move(tool_call_id)};
 }
 
-constexpr Param kMessageParams[] = {
-    {"role"}, {"content", kNoneDefault}, {"tool_calls", kNoneDefault}, {"tool_call_id", kNoneDefault}};
+constexpr Param kMessageParams[] = {{"role"},
+                                    {"content", kNoneDefault},
+                                    {"tool_calls", kNoneDefault},
+                                    {"tool_call_id", kNoneDefault}};
 constexpr Signature kMessageNew{"__new__", "Message", kMessageParams,
                                 "A chat message (mirrors ``pelrin_protocol::Message``)."};
 const PropertyDef kMessageProperties[] = {
@@ -91,31 +107,46 @@ const PropertyDef kMessageProperties[] = {
 };
 const PyType_Slot kMessageSlots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&protocol::message_repr>)}};
-const ClassSpec kMessageSpec{"Message", kMessageNew.doc, &kMessageNew,
-                             &constructor_entry<&make_message, kMessageNew>, sizeof(Object<Message>),
-                             &dealloc_object<Message>, {}, kMessageProperties, kMessageSlots};
+const ClassSpec kMessageSpec{"Message",
+                             kMessageNew.doc,
+                             &kMessageNew,
+                             &constructor_entry<&make_message, kMessageNew>,
+                             sizeof(Object<Message>),
+                             &dealloc_object<Message>,
+                             {},
+                             kMessageProperties,
+                             kMessageSlots};
 
 // ---- StreamChunk ----
 
-StreamChunk make_stream_chunk(std::optional<std::string> content, std::optional<std::vector<ToolCall>> tool_calls,
-                              bool is_final, std::optional<Usage> usage) {
+StreamChunk make_stream_chunk(std::optional<std::string> content,
+                              std::optional<std::vector<ToolCall>> tool_calls, bool is_final,
+                              std::optional<Usage> usage) {
   return StreamChunk{std::move(content), std::move(tool_calls), is_final, usage};
 }
 
-constexpr Param kStreamChunkParams[] = {
-    {"content", kNoneDefault}, {"tool_calls", kNoneDefault}, {"is_final", false}, {"usage", kNoneDefault}};
-constexpr Signature kStreamChunkNew{"__new__", "StreamChunk", kStreamChunkParams,
-                                    "A chunk from a streaming response (mirrors ``pelrin_protocol::StreamChunk``)."};
+constexpr Param kStreamChunkParams[] = {{"content", kNoneDefault},
+                                        {"tool_calls", kNoneDefault},
+                                        {"is_final", false},
+                                        {"usage", kNoneDefault}};
+constexpr Signature kStreamChunkNew{
+    "__new__", "StreamChunk", kStreamChunkParams,
+    "A chunk from a streaming response (mirrors ``pelrin_protocol::StreamChunk``)."};
 const PropertyDef kStreamChunkProperties[] = {
     read_only<&StreamChunk::content>("content"),
     read_only<&StreamChunk::tool_calls>("tool_calls"),
     read_only<&StreamChunk::is_final>("is_final"),
     read_only<&StreamChunk::usage>("usage"),
 };
-const ClassSpec kStreamChunkSpec{"StreamChunk", kStreamChunkNew.doc, &kStreamChunkNew,
+const ClassSpec kStreamChunkSpec{"StreamChunk",
+                                 kStreamChunkNew.doc,
+                                 &kStreamChunkNew,
                                  &constructor_entry<&make_stream_chunk, kStreamChunkNew>,
-                                 sizeof(Object<StreamChunk>), &dealloc_object<StreamChunk>, {},
-                                 kStreamChunkProperties, {}};
+                                 sizeof(Object<StreamChunk>),
+                                 &dealloc_object<StreamChunk>,
+                                 {},
+                                 kStreamChunkProperties,
+                                 {}};
 
 // ---- functions ----
 
@@ -144,8 +175,8 @@ const FunctionDef kEchoMessage = function<&echo_message, kEchoMessageSig>();
 const FunctionDef kEchoStreamChunk = function<&echo_stream_chunk, kEchoStreamChunkSig>();
 
 EnumDef& EnumOf<Role>::def() {
-  static EnumDef d("Role", "Sender role for a chat message (mirrors ``pelrin_protocol::Role``).", kRoleMembers,
-                   kRoleMethods);
+  static EnumDef d("Role", "Sender role for a chat message (mirrors ``pelrin_protocol::Role``).",
+                   kRoleMembers, kRoleMethods);
   return d;
 }
 ClassDef& ClassOf<ToolCall>::def() {

@@ -11,12 +11,11 @@ using thinking::ThinkingDetector;
 // Ints and one float in a fixed key order.
 Owned get_stats(const ThinkingDetector& d) {
   const thinking::DetectorStats s = d.get_stats();
-  return {keyed_dict({"total_analyzed", "loops_detected", "exact_matches", "similar_matches",
-                      "stalling_detected", "consecutive_stalls", "detection_rate", "history_size",
-                      "unique_patterns"},
-                     s.total_analyzed, s.loops_detected, s.exact_matches, s.similar_matches,
-                     s.stalling_detected, s.consecutive_stalls, s.detection_rate, s.history_size,
-                     s.unique_patterns)};
+  return {keyed_dict(
+      {"total_analyzed", "loops_detected", "exact_matches", "similar_matches", "stalling_detected",
+       "consecutive_stalls", "detection_rate", "history_size", "unique_patterns"},
+      s.total_analyzed, s.loops_detected, s.exact_matches, s.similar_matches, s.stalling_detected,
+      s.consecutive_stalls, s.detection_rate, s.history_size, s.unique_patterns)};
 }
 
 ThinkingDetector detector_new(std::uint64_t repetition_threshold, double similarity_threshold,

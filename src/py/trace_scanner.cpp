@@ -43,7 +43,8 @@ constexpr Signature kScanUsageFilesSig{
 PyTypeObject* session_stats_type() { return class_type<SessionStats>(); }
 
 const FunctionDef kScanUsageFile = function<&trace_scanner::scan_usage_file, kScanUsageFileSig>();
-const FunctionDef kScanUsageFiles = function<&trace_scanner::scan_usage_files, kScanUsageFilesSig>();
+const FunctionDef kScanUsageFiles =
+    function<&trace_scanner::scan_usage_files, kScanUsageFilesSig>();
 
 ClassDef& ClassOf<SessionStats>::def() {
   static ClassDef d(kSessionStatsSpec);

@@ -1,11 +1,11 @@
 // BPE internals: the two merge strategies agree; the registry keeps the latest state.
+#include "core/tokenizer/bpe.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
-
-#include "core/tokenizer/bpe.h"
 
 namespace pelrin::tokenizer {
 namespace {

@@ -15,7 +15,8 @@ TEST(FastEstimate, MultiByteWhiteSpaceSplitsWords) {
 
 TEST(FastEstimate, BatchEqualsSingles) {
   std::vector<std::string> owned;
-  for (int i = 0; i < 5000; ++i) owned.push_back(std::string(static_cast<std::size_t>(i % 300), 'x') + " y, z");
+  for (int i = 0; i < 5000; ++i)
+    owned.push_back(std::string(static_cast<std::size_t>(i % 300), 'x') + " y, z");
   std::vector<std::string_view> texts(owned.begin(), owned.end());
   const auto batch = count_tokens_fast_batch(texts);
   ASSERT_EQ(batch.size(), texts.size());

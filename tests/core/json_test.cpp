@@ -89,10 +89,14 @@ TEST(JsonReader, ErrorTextsAndPositions) {
       {"\"\\uD800\\n\"", "unexpected end of hex escape at line 1 column 9"},
       {"\"\\uD800", "EOF while parsing a string at line 1 column 7"},
       {"\"\\uD800\\", "EOF while parsing a string at line 1 column 8"},
-      {"\"\n\"", "control character (\\u0000-\\u001F) found while parsing a string at line 2 column 0"},
-      {"\"\x1F\"", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 2"},
-      {"\"a\tb\"", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
-      {std::string("\"\0\"", 3), "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 2"},
+      {"\"\n\"",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 2 column 0"},
+      {"\"\x1F\"",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 2"},
+      {"\"a\tb\"",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
+      {std::string("\"\0\"", 3),
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 2"},
       {"\"\x9f\x92\x96\"", "invalid unicode code point at line 1 column 5"},
       {"\"\\n\x9f\x92\x96\"", "invalid unicode code point at line 1 column 7"},
       {"\"\xed\xa0\x80\"", "invalid unicode code point at line 1 column 5"},
@@ -169,15 +173,20 @@ TEST(JsonReader, ValuesAndKinds) {
     Kind kind;
   };
   const KindCase cases[] = {
-      {"null", Kind::kNull},       {" true ", Kind::kBool},
-      {"0", Kind::kUint},          {"-0", Kind::kUint},
+      {"null", Kind::kNull},
+      {" true ", Kind::kBool},
+      {"0", Kind::kUint},
+      {"-0", Kind::kUint},
       {"18446744073709551615", Kind::kUint},
       {"18446744073709551616", Kind::kFloat},
       {"-9223372036854775808", Kind::kInt},
       {"-9223372036854775809", Kind::kFloat},
-      {"1.0", Kind::kFloat},       {"1e2", Kind::kFloat},
-      {"\"x\"", Kind::kString},    {"[]", Kind::kArray},
-      {"{}", Kind::kObject},       {"1e-99999999999999", Kind::kFloat},
+      {"1.0", Kind::kFloat},
+      {"1e2", Kind::kFloat},
+      {"\"x\"", Kind::kString},
+      {"[]", Kind::kArray},
+      {"{}", Kind::kObject},
+      {"1e-99999999999999", Kind::kFloat},
   };
   for (const KindCase& c : cases) {
     const ParseResult r = parse(c.text);
@@ -215,13 +224,24 @@ TEST(JsonWriter, FloatLayout) {
     const char* text;
   };
   const FloatCase cases[] = {
-      {0.0, "0.0"},          {-0.0, "-0.0"},           {1e16, "1e+16"},
-      {1.5e-7, "1.5e-7"},    {1e-6, "1e-6"},           {0.00001, "0.00001"},
-      {100.0, "100.0"},      {-0.5, "-0.5"},           {2.5, "2.5"},
-      {123.456, "123.456"},  {1e15, "1000000000000000.0"},
-      {1.2345e15, "1234500000000000.0"},                {1.5e16, "1.5e+16"},
-      {1e300, "1e+300"},     {-1.7976931348623157e308, "-1.7976931348623157e+308"},
-      {5e-324, "5e-324"},    {0.1, "0.1"},             {0.000123, "0.000123"},
+      {0.0, "0.0"},
+      {-0.0, "-0.0"},
+      {1e16, "1e+16"},
+      {1.5e-7, "1.5e-7"},
+      {1e-6, "1e-6"},
+      {0.00001, "0.00001"},
+      {100.0, "100.0"},
+      {-0.5, "-0.5"},
+      {2.5, "2.5"},
+      {123.456, "123.456"},
+      {1e15, "1000000000000000.0"},
+      {1.2345e15, "1234500000000000.0"},
+      {1.5e16, "1.5e+16"},
+      {1e300, "1e+300"},
+      {-1.7976931348623157e308, "-1.7976931348623157e+308"},
+      {5e-324, "5e-324"},
+      {0.1, "0.1"},
+      {0.000123, "0.000123"},
   };
   for (const FloatCase& c : cases) {
     std::string out;
@@ -245,7 +265,8 @@ TEST(JsonWriter, StringEscapes) {
 // The member walk over validated text sees what the tree would hold: keys
 // decoded, raw values intact, duplicates in document order.
 TEST(JsonMembers, WalkValidatedObject) {
-  const std::string text = R"( {"a\u0062": [1, {"x": "}"}], "s": "q\"", "a": 2 ,"a": -1.5e3, "e": {}} )";
+  const std::string text =
+      R"( {"a\u0062": [1, {"x": "}"}], "s": "q\"", "a": 2 ,"a": -1.5e3, "e": {}} )";
   ASSERT_TRUE(is_valid(text));
   std::vector<std::pair<std::string, std::string>> seen;
   for_each_member(

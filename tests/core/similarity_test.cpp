@@ -151,7 +151,9 @@ TEST_P(EachVariant, SpecialValuesPropagateAsInTheReference) {
 INSTANTIATE_TEST_SUITE_P(Kernels, EachVariant,
                          ::testing::Values(KernelVariant::kScalar, KernelVariant::kSse2,
                                            KernelVariant::kAvx2, KernelVariant::kAvx512),
-                         [](const auto& param_info) { return std::string(kernel_variant_name(param_info.param)); });
+                         [](const auto& param_info) {
+                           return std::string(kernel_variant_name(param_info.param));
+                         });
 
 // Hand-made sums whose value depends on the grouping: each one would come out
 // differently under a left-to-right sum or with the tail folded into a lane.

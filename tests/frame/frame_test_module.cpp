@@ -68,26 +68,35 @@ float echo_f32(float v) { return v; }
 bool echo_bool(bool v) { return v; }
 std::vector<std::string_view> echo_list_str(std::vector<std::string_view> v) { return v; }
 std::vector<float> echo_list_f32(const std::vector<float>& v) { return v; }
-std::vector<std::vector<std::uint32_t>> echo_list_list_u32(std::vector<std::vector<std::uint32_t>> v) {
+std::vector<std::vector<std::uint32_t>> echo_list_list_u32(
+    std::vector<std::vector<std::uint32_t>> v) {
   return v;
 }
-std::vector<std::uint32_t> echo_bytes(const std::vector<std::uint8_t>& v) { return {v.begin(), v.end()}; }
-OrderedMap<std::string_view, std::uint64_t> echo_dict(const absl::flat_hash_map<std::string_view, std::uint64_t>& v) {
+std::vector<std::uint32_t> echo_bytes(const std::vector<std::uint8_t>& v) {
+  return {v.begin(), v.end()};
+}
+OrderedMap<std::string_view, std::uint64_t> echo_dict(
+    const absl::flat_hash_map<std::string_view, std::uint64_t>& v) {
   OrderedMap<std::string_view, std::uint64_t> out;
   for (const auto& [k, n] : v) out.emplace(k, n);
   std::sort(out.entries.begin(), out.entries.end());
   return out;
 }
 Py_ssize_t dict_len(DictObject d) { return PyDict_Size(d.dict); }
-std::tuple<std::string_view, std::uint32_t> echo_tuple(std::tuple<std::string_view, std::uint32_t> v) { return v; }
+std::tuple<std::string_view, std::uint32_t> echo_tuple(
+    std::tuple<std::string_view, std::uint32_t> v) {
+  return v;
+}
 std::pair<double, bool> echo_pair(std::pair<double, bool> v) { return v; }
 std::optional<std::uint64_t> echo_optional(std::optional<std::uint64_t> v) { return v; }
-std::optional<std::vector<std::string_view>> echo_optional_list(std::optional<std::vector<std::string_view>> v) {
+std::optional<std::vector<std::string_view>> echo_optional_list(
+    std::optional<std::vector<std::string_view>> v) {
   return v;
 }
 
-std::tuple<std::uint64_t, std::int64_t, std::string, std::optional<std::string>, bool, double> defaults(
-    std::uint64_t a, std::int64_t b, std::string c, std::optional<std::string> d, bool e, double f) {
+std::tuple<std::uint64_t, std::int64_t, std::string, std::optional<std::string>, bool, double>
+defaults(std::uint64_t a, std::int64_t b, std::string c, std::optional<std::string> d, bool e,
+         double f) {
   return {a, b, std::move(c), std::move(d), e, f};
 }
 std::uint64_t three(std::uint64_t a, std::uint64_t b, std::uint64_t c) { return a + b + c; }
@@ -130,14 +139,17 @@ std::vector<std::uint64_t> pool_squares(std::uint64_t n) {
   return std::move(r).value();
 }
 std::uint64_t pool_panic(std::uint64_t n, std::uint64_t at) {
-  platform::parallel_for(static_cast<std::size_t>(n), [at](std::size_t i) { PELRIN_CHECK(i != at); });
+  platform::parallel_for(static_cast<std::size_t>(n),
+                         [at](std::size_t i) { PELRIN_CHECK(i != at); });
   return n;
 }
 Result<std::vector<std::uint64_t>> pool_error(std::uint64_t n, std::uint64_t at) {
-  return platform::parallel_map(static_cast<std::size_t>(n), [at](std::size_t i) -> Result<std::uint64_t> {
-    if (i == at) return Error::value("item " + std::to_string(i) + " failed");
-    return static_cast<std::uint64_t>(i);
-  });
+  return platform::parallel_map(static_cast<std::size_t>(n),
+                                [at](std::size_t i) -> Result<std::uint64_t> {
+                                  if (i == at)
+                                    return Error::value("item " + std::to_string(i) + " failed");
+                                  return static_cast<std::uint64_t>(i);
+                                });
 }
 std::uint64_t pool_threads() { return platform::worker_count(); }
 double sum_released(const std::vector<float>& v) {
@@ -189,7 +201,8 @@ SIG(echo_tuple, kValue, "")
 SIG(echo_pair, kValue, "")
 SIG(echo_optional, kValue, "")
 SIG(echo_optional_list, kValue, "")
-constexpr Param kDefaults[] = {{"a"}, {"b", 1}, {"c", "x'y"}, {"d", kNoneDefault}, {"e", true}, {"f", 0.5}};
+constexpr Param kDefaults[] = {{"a"},       {"b", 1},  {"c", "x'y"}, {"d", kNoneDefault},
+                               {"e", true}, {"f", 0.5}};
 SIG(defaults, kDefaults, "Parameters with every kind of default.")
 constexpr Param kThree[] = {{"a"}, {"b"}, {"c"}};
 constexpr Param kShown[] = {{"value", "{}", ShownAs{"..."}}};
@@ -241,14 +254,22 @@ const PropertyDef kCounterProperties[] = {
     read_only<&Counter::count>("count", "The count."),
     read_write<&Counter::label, &Counter::label>("label", "A writable label."),
 };
-const PyType_Slot kCounterSlots[] = {{Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&counter_repr>)}};
-const ClassSpec kCounterSpec{"Counter", "A counter with a label.", &kCounterNew,
-                             &constructor_entry<&counter_new, kCounterNew>, sizeof(Object<Counter>),
-                             &dealloc_object<Counter>, kCounterMethods, kCounterProperties, kCounterSlots};
+const PyType_Slot kCounterSlots[] = {
+    {Py_tp_repr, reinterpret_cast<void*>(&unary_slot<&counter_repr>)}};
+const ClassSpec kCounterSpec{"Counter",
+                             "A counter with a label.",
+                             &kCounterNew,
+                             &constructor_entry<&counter_new, kCounterNew>,
+                             sizeof(Object<Counter>),
+                             &dealloc_object<Counter>,
+                             kCounterMethods,
+                             kCounterProperties,
+                             kCounterSlots};
 
 const PropertyDef kSealedProperties[] = {read_only<&Sealed::tag>("tag")};
-const ClassSpec kSealedSpec{"Sealed", "Made only by make_sealed.", nullptr, nullptr, sizeof(Object<Sealed>),
-                            &dealloc_object<Sealed>, {}, kSealedProperties, {}};
+const ClassSpec kSealedSpec{"Sealed", "Made only by make_sealed.", nullptr,
+                            nullptr,  sizeof(Object<Sealed>),      &dealloc_object<Sealed>,
+                            {},       kSealedProperties,           {}};
 
 const EnumMember kColors[] = {{"Red", "red", 0}, {"Green", "green", 1}, {"Blue", "blue", 2}};
 const char* color_text(const EnumValue& v) { return v.member->text; }
@@ -317,8 +338,15 @@ PyModuleDef_Slot kSlots[] = {
     {0, nullptr},
 };
 
-PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "_pelrin_frame_test", "Calling-convention test module.", 0,
-                       nullptr, kSlots, nullptr, nullptr, nullptr};
+PyModuleDef kModule = {PyModuleDef_HEAD_INIT,
+                       "_pelrin_frame_test",
+                       "Calling-convention test module.",
+                       0,
+                       nullptr,
+                       kSlots,
+                       nullptr,
+                       nullptr,
+                       nullptr};
 
 }  // namespace
 }  // namespace pelrin::frame_test

@@ -1,14 +1,13 @@
 // Argument-string normalisation over the strict reader and the repair pass.
 #include "core/arg_normalizer/normalizer.h"
 
-#include "core/base/float_format.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <system_error>
 
+#include "core/base/float_format.h"
 #include "core/base/unicode.h"
 #include "core/base/utf8.h"
 #include "core/json_repair/repair.h"
@@ -80,7 +79,8 @@ bool parse_float(std::string_view s, double& out) {
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
   const std::string_view body = s.substr(i);
   if (ascii_lower_equals(body, "inf") || ascii_lower_equals(body, "infinity")) {
-    out = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    out = negative ? -std::numeric_limits<double>::infinity()
+                   : std::numeric_limits<double>::infinity();
     return true;
   }
   if (ascii_lower_equals(body, "nan")) {
@@ -104,7 +104,8 @@ bool parse_float(std::string_view s, double& out) {
     ++j;
     while (j < body.size() && is_digit(body[j])) {
       ++frac_digits;
-      if (body[j] != '0' && leading == std::numeric_limits<std::int64_t>::min()) leading = -frac_digits;
+      if (body[j] != '0' && leading == std::numeric_limits<std::int64_t>::min())
+        leading = -frac_digits;
       ++j;
     }
     digits_seen += frac_digits;
@@ -127,9 +128,10 @@ bool parse_float(std::string_view s, double& out) {
   const auto res = std::from_chars(body.data(), body.data() + body.size(), v);
   if (res.ec == std::errc::result_out_of_range) {
     // leading is int_digits-relative: position 0 is the first integer digit.
-    const std::int64_t lead_exp = leading == std::numeric_limits<std::int64_t>::min()
-                                      ? 0
-                                      : (leading >= 0 ? int_digits - 1 - leading : leading) + exponent;
+    const std::int64_t lead_exp =
+        leading == std::numeric_limits<std::int64_t>::min()
+            ? 0
+            : (leading >= 0 ? int_digits - 1 - leading : leading) + exponent;
     v = lead_exp > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (res.ec != std::errc() || res.ptr != body.data() + body.size()) {
     return false;
@@ -181,7 +183,8 @@ std::pair<std::string, bool> normalize_json_string(std::string_view value) {
   return {std::string(value), false};
 }
 
-std::vector<std::pair<std::string, bool>> batch_normalize_json_strings(const std::vector<std::string_view>& values) {
+std::vector<std::pair<std::string, bool>> batch_normalize_json_strings(
+    const std::vector<std::string_view>& values) {
   std::vector<std::pair<std::string, bool>> out;
   out.reserve(values.size());
   for (const std::string_view v : values) out.push_back(normalize_json_string(v));
@@ -213,7 +216,8 @@ std::string shortest_positional(double value) {
 
 std::tuple<std::string, std::string, double> coerce_string_type(std::string_view value) {
   const std::string_view s = trim_white_space(value);
-  if (ascii_lower_equals(s, "nil") || ascii_lower_equals(s, "null") || ascii_lower_equals(s, "none")) {
+  if (ascii_lower_equals(s, "nil") || ascii_lower_equals(s, "null") ||
+      ascii_lower_equals(s, "none")) {
     return {"null", "null", 1.0};
   }
   if (ascii_lower_equals(s, "false")) return {"bool", "false", 1.0};
@@ -226,7 +230,8 @@ std::tuple<std::string, std::string, double> coerce_string_type(std::string_view
   }
   double d = 0.0;
   if (parse_float(s, d)) return {"float", shortest_positional(d), 1.0};
-  if (s.size() >= 2 && ((s.front() == '[' && s.back() == ']') || (s.front() == '{' && s.back() == '}')) &&
+  if (s.size() >= 2 &&
+      ((s.front() == '[' && s.back() == ']') || (s.front() == '{' && s.back() == '}')) &&
       json::is_valid(s)) {
     return {s.front() == '[' ? "list" : "dict", std::string(s), 1.0};
   }
@@ -245,14 +250,21 @@ std::optional<const char*> get_json_type(std::string_view value) {
   const json::ValidateResult v = json::validate(value);
   if (!v.ok) return std::nullopt;
   switch (v.kind) {
-    case json::Kind::kNull: return "null";
-    case json::Kind::kBool: return "bool";
+    case json::Kind::kNull:
+      return "null";
+    case json::Kind::kBool:
+      return "bool";
     case json::Kind::kInt:
-    case json::Kind::kUint: return "int";
-    case json::Kind::kFloat: return "float";
-    case json::Kind::kString: return "string";
-    case json::Kind::kArray: return "list";
-    case json::Kind::kObject: return "dict";
+    case json::Kind::kUint:
+      return "int";
+    case json::Kind::kFloat:
+      return "float";
+    case json::Kind::kString:
+      return "string";
+    case json::Kind::kArray:
+      return "list";
+    case json::Kind::kObject:
+      return "dict";
   }
   return std::nullopt;
 }

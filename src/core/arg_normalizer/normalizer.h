@@ -14,7 +14,8 @@ namespace pelrin::arg_normalizer {
 // the repair with trailing commas removed, whichever first is valid, with
 // true; else (value, false) with the input unchanged.
 std::pair<std::string, bool> normalize_json_string(std::string_view value);
-std::vector<std::pair<std::string, bool>> batch_normalize_json_strings(const std::vector<std::string_view>& values);
+std::vector<std::pair<std::string, bool>> batch_normalize_json_strings(
+    const std::vector<std::string_view>& values);
 
 // `text` with every comma outside double-quoted strings dropped when the
 // next character that is not Unicode White_Space is "}" or "]". Backslashes

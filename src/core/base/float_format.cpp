@@ -13,7 +13,8 @@ ShortestDecimal shortest_decimal(double value) {
   ShortestDecimal out;
   out.negative = std::signbit(value);
   char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
   // Scientific form is "d[.ddd]e[+-]XX".
   const char* p = buf;
   const char* end = res.ptr;

@@ -24,8 +24,8 @@ enum class ErrorKind : std::uint8_t {
 struct Error {
   ErrorKind kind = ErrorKind::kValue;
   std::string message;
-  int os_errno = 0;   // kOs only
-  std::string path;   // kOs only, may be empty
+  int os_errno = 0;  // kOs only
+  std::string path;  // kOs only, may be empty
 
   static Error value(std::string message) { return {ErrorKind::kValue, std::move(message)}; }
   static Error type(std::string message) { return {ErrorKind::kType, std::move(message)}; }
@@ -44,8 +44,10 @@ class [[nodiscard]] Result {
  public:
   using value_type = T;
 
-  Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
-  Result(Error error) : v_(std::in_place_index<1>, std::move(error)) {}  // NOLINT(google-explicit-constructor)
+  Result(T value)
+      : v_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  Result(Error error)
+      : v_(std::in_place_index<1>, std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
   bool ok() const noexcept { return v_.index() == 0; }
   explicit operator bool() const noexcept { return ok(); }
@@ -73,7 +75,8 @@ class [[nodiscard]] Result<void> {
   using value_type = void;
 
   Result() = default;
-  Result(Error error) : error_(std::move(error)), failed_(true) {}  // NOLINT(google-explicit-constructor)
+  Result(Error error)
+      : error_(std::move(error)), failed_(true) {}  // NOLINT(google-explicit-constructor)
 
   bool ok() const noexcept { return !failed_; }
   explicit operator bool() const noexcept { return ok(); }
@@ -98,10 +101,10 @@ inline constexpr bool kIsResult = IsResult<std::remove_cvref_t<T>>::value;
 }  // namespace pelrin
 
 // Returns the error of a failed Result expression from the enclosing function.
-#define PELRIN_TRY(expr)                                  \
-  do {                                                    \
-    auto&& pelrin_try_result_ = (expr);                   \
-    if (!pelrin_try_result_.ok()) {                       \
-      return std::move(pelrin_try_result_).error();       \
-    }                                                     \
+#define PELRIN_TRY(expr)                            \
+  do {                                              \
+    auto&& pelrin_try_result_ = (expr);             \
+    if (!pelrin_try_result_.ok()) {                 \
+      return std::move(pelrin_try_result_).error(); \
+    }                                               \
   } while (false)

@@ -12,7 +12,13 @@ namespace pelrin::unicode {
 constexpr bool is_white_space(char32_t cp) noexcept {
   if (cp < 0x80) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
   switch (cp) {
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
     case 0x3000:
       return true;
     default:
@@ -36,12 +42,12 @@ constexpr std::size_t white_space_length(std::string_view text, std::size_t pos)
   if (left < 3) return 0;
   const auto b1 = static_cast<unsigned char>(text[pos + 1]);
   const auto b2 = static_cast<unsigned char>(text[pos + 2]);
-  if (b0 == 0xE1) return (b1 == 0x9A && b2 == 0x80) ? 3 : 0;                 // U+1680
-  if (b0 == 0xE3) return (b1 == 0x80 && b2 == 0x80) ? 3 : 0;                 // U+3000
+  if (b0 == 0xE1) return (b1 == 0x9A && b2 == 0x80) ? 3 : 0;  // U+1680
+  if (b0 == 0xE3) return (b1 == 0x80 && b2 == 0x80) ? 3 : 0;  // U+3000
   if (b1 == 0x80) {
     return (b2 <= 0x8A || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF) && b2 >= 0x80 ? 3 : 0;
   }
-  return (b1 == 0x81 && b2 == 0x9F) ? 3 : 0;                                 // U+205F
+  return (b1 == 0x81 && b2 == 0x9F) ? 3 : 0;  // U+205F
 }
 
 // True for characters a text form should show as an escape: controls,

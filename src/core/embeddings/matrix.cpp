@@ -13,8 +13,8 @@ namespace {
 
 using similarity::VectorList;
 
-constexpr std::size_t kRowThreshold = 100;   // matrix rows before the pool is used
-constexpr std::size_t kVectorThreshold = 10; // vectors before the pool is used
+constexpr std::size_t kRowThreshold = 100;    // matrix rows before the pool is used
+constexpr std::size_t kVectorThreshold = 10;  // vectors before the pool is used
 constexpr std::size_t kRowsPerItem = 32;
 constexpr std::size_t kVectorsPerItem = 4;
 constexpr std::size_t kKnnRowsPerItem = 32;
@@ -226,7 +226,8 @@ Result<std::vector<Neighbours>> knn_graph(const VectorList& embeddings, std::uin
           if (j != i) candidates.push_back({j, row[j]});
         }
         const auto cut = candidates.begin() + static_cast<std::ptrdiff_t>(kk);
-        if (kk < candidates.size()) std::nth_element(candidates.begin(), cut, candidates.end(), nearer);
+        if (kk < candidates.size())
+          std::nth_element(candidates.begin(), cut, candidates.end(), nearer);
         candidates.resize(kk);
         std::sort(candidates.begin(), candidates.end(), nearer);
       }

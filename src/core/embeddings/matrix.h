@@ -68,7 +68,8 @@ Result<std::vector<float>> pairwise_distances(const similarity::VectorList& embe
 // similarity. [] without embeddings; errors of from_nested. Rows are spread
 // over the worker pool.
 using Neighbours = std::pair<std::vector<std::uint64_t>, std::vector<float>>;
-Result<std::vector<Neighbours>> knn_graph(const similarity::VectorList& embeddings, std::uint64_t k);
+Result<std::vector<Neighbours>> knn_graph(const similarity::VectorList& embeddings,
+                                          std::uint64_t k);
 
 // The row normalisation of pairwise_distances and knn_graph: the sum of
 // squares taken strictly left to right from -0.0, its root raised to the

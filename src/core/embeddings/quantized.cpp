@@ -68,9 +68,9 @@ namespace {
 // in pairs into 32-bit lanes (vpmaddwd), 32 codes per step. Integer sums are
 // exact, so the grouping does not change the result.
 __attribute__((target("avx2"))) void code_dot_and_square_avx2(const std::int8_t* a,
-                                                               const std::int8_t* b,
-                                                               std::size_t n, std::int64_t& p,
-                                                               std::int64_t& qb) noexcept {
+                                                              const std::int8_t* b, std::size_t n,
+                                                              std::int64_t& p,
+                                                              std::int64_t& qb) noexcept {
   p = 0;
   qb = 0;
   std::size_t i = 0;
@@ -85,9 +85,10 @@ __attribute__((target("avx2"))) void code_dot_and_square_avx2(const std::int8_t*
       const __m256i ahi = _mm256_cvtepi8_epi16(_mm256_extracti128_si256(va, 1));
       const __m256i blo = _mm256_cvtepi8_epi16(_mm256_castsi256_si128(vb));
       const __m256i bhi = _mm256_cvtepi8_epi16(_mm256_extracti128_si256(vb, 1));
-      dot = _mm256_add_epi32(dot, _mm256_add_epi32(_mm256_madd_epi16(alo, blo), _mm256_madd_epi16(ahi, bhi)));
-      square = _mm256_add_epi32(square,
-                                _mm256_add_epi32(_mm256_madd_epi16(blo, blo), _mm256_madd_epi16(bhi, bhi)));
+      dot = _mm256_add_epi32(
+          dot, _mm256_add_epi32(_mm256_madd_epi16(alo, blo), _mm256_madd_epi16(ahi, bhi)));
+      square = _mm256_add_epi32(
+          square, _mm256_add_epi32(_mm256_madd_epi16(blo, blo), _mm256_madd_epi16(bhi, bhi)));
     }
     alignas(32) std::int32_t d[8];
     alignas(32) std::int32_t q[8];
@@ -107,8 +108,8 @@ __attribute__((target("avx2"))) void code_dot_and_square_avx2(const std::int8_t*
 }  // namespace
 #endif
 
-void code_dot_and_square(const std::int8_t* a, const std::int8_t* b, std::size_t n,
-                         std::int64_t& p, std::int64_t& qb) noexcept {
+void code_dot_and_square(const std::int8_t* a, const std::int8_t* b, std::size_t n, std::int64_t& p,
+                         std::int64_t& qb) noexcept {
 #if defined(__x86_64__)
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2) return code_dot_and_square_avx2(a, b, n, p, qb);
@@ -188,14 +189,16 @@ QuantizedEmbedding quantize_embedding_slice(std::span<const float> values) {
 
 std::vector<QuantizedEmbedding> batch_quantize_embeddings(const similarity::VectorList& vectors) {
   auto one = [&](std::size_t i) { return quantize_embedding_slice(vectors[i]); };
-  if (vectors.size() > kParallelThreshold) return std::move(platform::parallel_map(vectors.size(), one)).value();
+  if (vectors.size() > kParallelThreshold)
+    return std::move(platform::parallel_map(vectors.size(), one)).value();
   std::vector<QuantizedEmbedding> out;
   out.reserve(vectors.size());
   for (std::size_t i = 0; i < vectors.size(); ++i) out.push_back(one(i));
   return out;
 }
 
-Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a, const QuantizedEmbedding& b) {
+Result<float> quantized_cosine_similarity(const QuantizedEmbedding& a,
+                                          const QuantizedEmbedding& b) {
   if (a.data.size() != b.data.size()) return Error::value("Embeddings must have same dimension");
   return cosine_of_codes(a, b, code_dot(a.data.data(), a.data.data(), a.data.size()));
 }
@@ -208,7 +211,8 @@ std::vector<float> batch_quantized_cosine_similarity(
     if (c.data.size() != query.data.size() || c.data.empty()) return 0.0f;
     return cosine_of_codes(query, c, qa);
   };
-  if (corpus.size() > kParallelThreshold) return std::move(platform::parallel_map(corpus.size(), one)).value();
+  if (corpus.size() > kParallelThreshold)
+    return std::move(platform::parallel_map(corpus.size(), one)).value();
   std::vector<float> out(corpus.size());
   for (std::size_t i = 0; i < corpus.size(); ++i) out[i] = one(i);
   return out;

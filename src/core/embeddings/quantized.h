@@ -57,8 +57,8 @@ std::int64_t code_dot(const std::int8_t* a, const std::int8_t* b, std::size_t n)
 
 // P = code_dot(a, b, n) and Qb = code_dot(b, b, n) in one pass, with the
 // widest instructions the processor has; the portable form for tests.
-void code_dot_and_square(const std::int8_t* a, const std::int8_t* b, std::size_t n,
-                         std::int64_t& p, std::int64_t& qb) noexcept;
+void code_dot_and_square(const std::int8_t* a, const std::int8_t* b, std::size_t n, std::int64_t& p,
+                         std::int64_t& qb) noexcept;
 void code_dot_and_square_portable(const std::int8_t* a, const std::int8_t* b, std::size_t n,
                                   std::int64_t& p, std::int64_t& qb) noexcept;
 

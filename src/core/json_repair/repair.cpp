@@ -14,11 +14,16 @@ namespace {
 // "False", "None"), or 0.
 std::size_t mark_length(std::string_view text, std::size_t i) {
   switch (text[i]) {
-    case '\'': return 1;
-    case 'T': return text.substr(i, 4) == "True" ? 4 : 0;
-    case 'F': return text.substr(i, 5) == "False" ? 5 : 0;
-    case 'N': return text.substr(i, 4) == "None" ? 4 : 0;
-    default: return 0;
+    case '\'':
+      return 1;
+    case 'T':
+      return text.substr(i, 4) == "True" ? 4 : 0;
+    case 'F':
+      return text.substr(i, 5) == "False" ? 5 : 0;
+    case 'N':
+      return text.substr(i, 4) == "None" ? 4 : 0;
+    default:
+      return 0;
   }
 }
 
@@ -54,8 +59,10 @@ bool has_python_marks(std::string_view s) {
 }
 
 bool is_eof_error(json::ErrorCode code) {
-  return code == json::ErrorCode::kEofWhileParsingList || code == json::ErrorCode::kEofWhileParsingObject ||
-         code == json::ErrorCode::kEofWhileParsingString || code == json::ErrorCode::kEofWhileParsingValue;
+  return code == json::ErrorCode::kEofWhileParsingList ||
+         code == json::ErrorCode::kEofWhileParsingObject ||
+         code == json::ErrorCode::kEofWhileParsingString ||
+         code == json::ErrorCode::kEofWhileParsingValue;
 }
 
 // Whether the repair of `candidate` is valid JSON; the repaired text in
@@ -256,7 +263,8 @@ std::string repair_json(std::string_view input) { return repair_json_internal(in
 
 Candidates candidate_ends(std::string_view text) { return Matcher(text).run(); }
 
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> extract_json_objects(std::string_view text) {
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> extract_json_objects(
+    std::string_view text) {
   std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> found;
   const Candidates candidates = candidate_ends(text);
   MarkIndex marks(text);

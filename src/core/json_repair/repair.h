@@ -54,7 +54,8 @@ class RepairPass {
 // else repaired when its repair is valid; scanning then resumes after it.
 // A rejected or unclosed candidate moves the scan one byte on. Runs in time
 // linear in the text plus the parts of candidates the reader looks at.
-std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> extract_json_objects(std::string_view text);
+std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> extract_json_objects(
+    std::string_view text);
 
 // Every "{" and "[" of text in order, each with the byte of the bracket
 // that ends its candidate, or kNoEnd when the candidate is never closed.

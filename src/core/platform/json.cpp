@@ -1,8 +1,6 @@
 // The strict JSON reader (tree and validate-only) and the compact writer.
 #include "core/platform/json.h"
 
-#include "core/base/float_format.h"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -12,6 +10,7 @@
 #include <limits>
 #include <system_error>
 
+#include "core/base/float_format.h"
 #include "core/base/utf8.h"
 
 namespace pelrin::json {
@@ -29,27 +28,46 @@ bool operator==(const Value& a, const Value& b) { return a.v_ == b.v_; }
 
 const char* description(ErrorCode code) noexcept {
   switch (code) {
-    case ErrorCode::kEofWhileParsingList: return "EOF while parsing a list";
-    case ErrorCode::kEofWhileParsingObject: return "EOF while parsing an object";
-    case ErrorCode::kEofWhileParsingString: return "EOF while parsing a string";
-    case ErrorCode::kEofWhileParsingValue: return "EOF while parsing a value";
-    case ErrorCode::kExpectedColon: return "expected `:`";
-    case ErrorCode::kExpectedListCommaOrEnd: return "expected `,` or `]`";
-    case ErrorCode::kExpectedObjectCommaOrEnd: return "expected `,` or `}`";
-    case ErrorCode::kExpectedSomeIdent: return "expected ident";
-    case ErrorCode::kExpectedSomeValue: return "expected value";
-    case ErrorCode::kInvalidEscape: return "invalid escape";
-    case ErrorCode::kInvalidNumber: return "invalid number";
-    case ErrorCode::kNumberOutOfRange: return "number out of range";
-    case ErrorCode::kInvalidUnicodeCodePoint: return "invalid unicode code point";
+    case ErrorCode::kEofWhileParsingList:
+      return "EOF while parsing a list";
+    case ErrorCode::kEofWhileParsingObject:
+      return "EOF while parsing an object";
+    case ErrorCode::kEofWhileParsingString:
+      return "EOF while parsing a string";
+    case ErrorCode::kEofWhileParsingValue:
+      return "EOF while parsing a value";
+    case ErrorCode::kExpectedColon:
+      return "expected `:`";
+    case ErrorCode::kExpectedListCommaOrEnd:
+      return "expected `,` or `]`";
+    case ErrorCode::kExpectedObjectCommaOrEnd:
+      return "expected `,` or `}`";
+    case ErrorCode::kExpectedSomeIdent:
+      return "expected ident";
+    case ErrorCode::kExpectedSomeValue:
+      return "expected value";
+    case ErrorCode::kInvalidEscape:
+      return "invalid escape";
+    case ErrorCode::kInvalidNumber:
+      return "invalid number";
+    case ErrorCode::kNumberOutOfRange:
+      return "number out of range";
+    case ErrorCode::kInvalidUnicodeCodePoint:
+      return "invalid unicode code point";
     case ErrorCode::kControlCharacterWhileParsingString:
       return "control character (\\u0000-\\u001F) found while parsing a string";
-    case ErrorCode::kKeyMustBeAString: return "key must be a string";
-    case ErrorCode::kLoneLeadingSurrogateInHexEscape: return "lone leading surrogate in hex escape";
-    case ErrorCode::kUnexpectedEndOfHexEscape: return "unexpected end of hex escape";
-    case ErrorCode::kTrailingComma: return "trailing comma";
-    case ErrorCode::kTrailingCharacters: return "trailing characters";
-    case ErrorCode::kRecursionLimitExceeded: return "recursion limit exceeded";
+    case ErrorCode::kKeyMustBeAString:
+      return "key must be a string";
+    case ErrorCode::kLoneLeadingSurrogateInHexEscape:
+      return "lone leading surrogate in hex escape";
+    case ErrorCode::kUnexpectedEndOfHexEscape:
+      return "unexpected end of hex escape";
+    case ErrorCode::kTrailingComma:
+      return "trailing comma";
+    case ErrorCode::kTrailingCharacters:
+      return "trailing characters";
+    case ErrorCode::kRecursionLimitExceeded:
+      return "recursion limit exceeded";
   }
   return "invalid JSON";
 }
@@ -112,11 +130,13 @@ struct NoValue {};
 void sort_members(Object& members) {
   const auto less = [](const Member& a, const Member& b) { return a.key < b.key; };
   bool ordered = true;
-  for (std::size_t k = 1; k < members.size() && ordered; ++k) ordered = members[k - 1].key < members[k].key;
+  for (std::size_t k = 1; k < members.size() && ordered; ++k)
+    ordered = members[k - 1].key < members[k].key;
   if (ordered) return;
   if (members.size() <= 16) {
     for (std::size_t k = 1; k < members.size(); ++k) {
-      for (std::size_t j = k; j > 0 && less(members[j], members[j - 1]); --j) std::swap(members[j], members[j - 1]);
+      for (std::size_t j = k; j > 0 && less(members[j], members[j - 1]); --j)
+        std::swap(members[j], members[j - 1]);
     }
   } else {
     std::stable_sort(members.begin(), members.end(), less);
@@ -344,7 +364,8 @@ class Reader {
         constexpr std::uint64_t kHigh = 0x8080808080808080ull;
         const std::uint64_t quote = w ^ (kOnes * '"');
         const std::uint64_t slash = w ^ (kOnes * '\\');
-        const std::uint64_t special = ((quote - kOnes) & ~quote) | ((slash - kOnes) & ~slash) | (w - kOnes * 0x20) | w;
+        const std::uint64_t special =
+            ((quote - kOnes) & ~quote) | ((slash - kOnes) & ~slash) | (w - kOnes * 0x20) | w;
         if ((special & kHigh) != 0) break;
         i_ += 8;
       }
@@ -368,7 +389,8 @@ class Reader {
         ++i_;
         return error(ErrorCode::kControlCharacterWhileParsingString);
       }
-      const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(s_ + i_), n_ - i_);
+      const std::size_t len =
+          utf8_sequence(reinterpret_cast<const unsigned char*>(s_ + i_), n_ - i_);
       if (len == 0) {
         bad_utf8 = true;
         ++i_;
@@ -383,16 +405,34 @@ class Reader {
     const char e = s_[i_++];
     char decoded;
     switch (e) {
-      case '"': decoded = '"'; break;
-      case '\\': decoded = '\\'; break;
-      case '/': decoded = '/'; break;
-      case 'b': decoded = '\b'; break;
-      case 'f': decoded = '\f'; break;
-      case 'n': decoded = '\n'; break;
-      case 'r': decoded = '\r'; break;
-      case 't': decoded = '\t'; break;
-      case 'u': return unicode_escape(out);
-      default: return error(ErrorCode::kInvalidEscape);
+      case '"':
+        decoded = '"';
+        break;
+      case '\\':
+        decoded = '\\';
+        break;
+      case '/':
+        decoded = '/';
+        break;
+      case 'b':
+        decoded = '\b';
+        break;
+      case 'f':
+        decoded = '\f';
+        break;
+      case 'n':
+        decoded = '\n';
+        break;
+      case 'r':
+        decoded = '\r';
+        break;
+      case 't':
+        decoded = '\t';
+        break;
+      case 'u':
+        return unicode_escape(out);
+      default:
+        return error(ErrorCode::kInvalidEscape);
     }
     if (out != nullptr) out->push_back(decoded);
     return true;
@@ -609,7 +649,8 @@ std::string decode_string(std::string_view raw_literal) {
   return r.ok && r.value.kind() == Kind::kString ? r.value.as_string() : std::string();
 }
 
-void for_each_member(std::string_view s, void (*fn)(void* ctx, std::string_view key, std::string_view raw_value),
+void for_each_member(std::string_view s,
+                     void (*fn)(void* ctx, std::string_view key, std::string_view raw_value),
                      void* ctx) {
   std::size_t i = skip_ws_at(s, 0);
   if (i >= s.size() || s[i] != '{') return;
@@ -719,12 +760,24 @@ void write_float(double value, std::string& out) {
 
 void write_to(const Value& value, std::string& out) {
   switch (value.kind()) {
-    case Kind::kNull: out += "null"; return;
-    case Kind::kBool: out += value.as_bool() ? "true" : "false"; return;
-    case Kind::kInt: write_integer(value.as_int(), out); return;
-    case Kind::kUint: write_integer(value.as_uint(), out); return;
-    case Kind::kFloat: write_float(value.as_float(), out); return;
-    case Kind::kString: write_string(value.as_string(), out); return;
+    case Kind::kNull:
+      out += "null";
+      return;
+    case Kind::kBool:
+      out += value.as_bool() ? "true" : "false";
+      return;
+    case Kind::kInt:
+      write_integer(value.as_int(), out);
+      return;
+    case Kind::kUint:
+      write_integer(value.as_uint(), out);
+      return;
+    case Kind::kFloat:
+      write_float(value.as_float(), out);
+      return;
+    case Kind::kString:
+      write_string(value.as_string(), out);
+      return;
     case Kind::kArray: {
       out.push_back('[');
       bool first = true;

@@ -90,7 +90,9 @@ class Value {
   friend bool operator==(const Value& a, const Value& b);
 
  private:
-  std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Array, Object> v_;
+  std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Array,
+               Object>
+      v_;
 };
 
 struct Member {
@@ -143,7 +145,8 @@ inline bool is_valid(std::string_view text) { return validate(text).ok; }
 // same key come later, so a caller that keeps the last one sees what
 // parse() would keep.
 void for_each_member(std::string_view object_text,
-                     void (*fn)(void* ctx, std::string_view key, std::string_view raw_value), void* ctx);
+                     void (*fn)(void* ctx, std::string_view key, std::string_view raw_value),
+                     void* ctx);
 
 // The text of a string literal that validate() accepted (quotes included).
 std::string decode_string(std::string_view raw_literal);
@@ -161,7 +164,6 @@ void write_to(const Value& value, std::string& out);
 // the leading digit is within -5..15 (a whole value gets ".0"), otherwise
 // scientific as d[.ddd]e+X / d[.ddd]e-X.
 void write_float(double value, std::string& out);
-
 
 // Appends `text` as a JSON string literal with the writer's escaping.
 void write_string(std::string_view text, std::string& out);

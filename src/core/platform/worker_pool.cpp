@@ -52,8 +52,9 @@ void parallel_ranges(std::size_t n, std::size_t grain,
     return;
   }
   pool.execute([&] {
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, n, grain),
-                      [&](const tbb::blocked_range<std::size_t>& r) { body(ctx, r.begin(), r.end()); });
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, n, grain),
+        [&](const tbb::blocked_range<std::size_t>& r) { body(ctx, r.begin(), r.end()); });
   });
 }
 

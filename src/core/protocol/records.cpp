@@ -10,10 +10,14 @@ namespace pelrin::protocol {
 
 const char* role_text(Role role) noexcept {
   switch (role) {
-    case Role::kSystem: return "system";
-    case Role::kUser: return "user";
-    case Role::kAssistant: return "assistant";
-    case Role::kTool: return "tool";
+    case Role::kSystem:
+      return "system";
+    case Role::kUser:
+      return "user";
+    case Role::kAssistant:
+      return "assistant";
+    case Role::kTool:
+      return "tool";
   }
   return "user";
 }
@@ -25,7 +29,6 @@ Result<ToolCall> make_tool_call(std::string id, std::string name, std::string_vi
 }
 
 std::string tool_call_arguments(const ToolCall& call) { return json::write(call.arguments); }
-
 
 std::string tool_call_repr(const ToolCall& call) {
   return "ToolCall(id=" + quoted(call.id) + ", name=" + quoted(call.name) + ")";

@@ -58,5 +58,4 @@ struct StreamChunk {
   std::optional<Usage> usage;
 };
 
-
 }  // namespace pelrin::protocol

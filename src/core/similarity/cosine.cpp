@@ -183,8 +183,7 @@ VectorList batch_normalize_vectors_impl(const VectorList& vectors) {
   for_chunks(vectors.size(), kRowsPerItem, vectors.size() > kParallelThreshold,
              [&](std::size_t begin, std::size_t end) {
                for (std::size_t i = begin; i < end; ++i) {
-                 normalized_copy(vectors.row_data(i), vectors.row_size(i),
-                                 dst + vectors.offset(i));
+                 normalized_copy(vectors.row_data(i), vectors.row_size(i), dst + vectors.offset(i));
                }
              });
   return out;
@@ -223,8 +222,8 @@ Result<VectorList> similarity_matrix_impl(const VectorList& queries, const Vecto
       for (std::size_t i = begin; i < end; ++i) {
         matrix_normalize(queries.row_data(i), d, unit_queries.data() + (i - begin) * d);
       }
-      dot_tile(unit_queries.data(), d, end - begin, unit_corpus.data(), d, nc, d,
-                out + begin * nc, nc);
+      dot_tile(unit_queries.data(), d, end - begin, unit_corpus.data(), d, nc, d, out + begin * nc,
+               nc);
     });
   } else {
     // Corpus norms are the same for every query, so they are computed once.
@@ -234,7 +233,7 @@ Result<VectorList> similarity_matrix_impl(const VectorList& queries, const Vecto
     });
     for_chunks(nq, kQueriesPerItem, true, [&](std::size_t begin, std::size_t end) {
       dot_tile(queries.row_data(begin), d, end - begin, corpus.data(), d, nc, d, out + begin * nc,
-                nc);
+               nc);
       for (std::size_t i = begin; i < end; ++i) {
         const float qn = clamped_norm(queries.row_data(i), d);
         float* row = out + i * nc;

@@ -10,9 +10,8 @@ using TileFn = void (*)(const float* a, std::size_t a_stride, std::size_t na, co
                         std::size_t b_stride, std::size_t nb, std::size_t n, float* out,
                         std::size_t out_stride) noexcept;
 
-using PairsFn = void (*)(const float* a, std::size_t a_stride, const float* b,
-                         std::size_t b_stride, std::size_t count, std::size_t n,
-                         float* out) noexcept;
+using PairsFn = void (*)(const float* a, std::size_t a_stride, const float* b, std::size_t b_stride,
+                         std::size_t count, std::size_t n, float* out) noexcept;
 
 using RowsAndSquaresFn = void (*)(const float* q, const float* rows, std::size_t stride,
                                   std::size_t count, std::size_t n, float* dots,

@@ -35,7 +35,8 @@ void scalar_tile(const float* a, std::size_t a_stride, std::size_t na, const flo
 
 void scalar_pairs(const float* a, std::size_t a_stride, const float* b, std::size_t b_stride,
                   std::size_t count, std::size_t n, float* out) noexcept {
-  for (std::size_t i = 0; i < count; ++i) out[i] = scalar_dot(a + i * a_stride, b + i * b_stride, n);
+  for (std::size_t i = 0; i < count; ++i)
+    out[i] = scalar_dot(a + i * a_stride, b + i * b_stride, n);
 }
 
 void scalar_rows_and_squares(const float* q, const float* rows, std::size_t stride,
@@ -173,7 +174,9 @@ void clamped_norms(const float* rows, std::size_t stride, std::size_t count, std
   for (std::size_t i = 0; i < count; ++i) out[i] = clamp_norm(out[i]);
 }
 
-float clamped_norm(const float* x, std::size_t n) noexcept { return clamp_norm(sum_of_squares(x, n)); }
+float clamped_norm(const float* x, std::size_t n) noexcept {
+  return clamp_norm(sum_of_squares(x, n));
+}
 
 void normalized_copy(const float* x, std::size_t n, float* out) noexcept {
   const float norm = clamped_norm(x, n);

@@ -89,4 +89,3 @@ bool force_kernel_variant(KernelVariant v) noexcept;
 const char* kernel_variant_name(KernelVariant v) noexcept;
 
 }  // namespace pelrin::similarity
-

@@ -87,7 +87,8 @@ PELRIN_AVX2 void avx2_block(const float* a, std::size_t as, const float* b, std:
     for (std::size_t j = 0; j < NB; ++j) bv[j] = _mm256_loadu_ps(b + j * bs + c);
     for (std::size_t i = 0; i < NA; ++i) {
       const __m256 av = _mm256_loadu_ps(a + i * as + c);
-      for (std::size_t j = 0; j < NB; ++j) acc[i][j] = _mm256_add_ps(acc[i][j], _mm256_mul_ps(av, bv[j]));
+      for (std::size_t j = 0; j < NB; ++j)
+        acc[i][j] = _mm256_add_ps(acc[i][j], _mm256_mul_ps(av, bv[j]));
     }
   }
   for (std::size_t i = 0; i < NA; ++i) {
@@ -111,11 +112,12 @@ PELRIN_AVX2 void avx2_pairs_block(const float* a, std::size_t as, const float* b
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
     for (std::size_t p = 0; p < NP; ++p) {
-      acc[p] = _mm256_add_ps(acc[p], _mm256_mul_ps(_mm256_loadu_ps(a + p * as + c),
-                                                   _mm256_loadu_ps(b + p * bs + c)));
+      acc[p] = _mm256_add_ps(
+          acc[p], _mm256_mul_ps(_mm256_loadu_ps(a + p * as + c), _mm256_loadu_ps(b + p * bs + c)));
     }
   }
-  for (std::size_t p = 0; p < NP; ++p) out[p] = avx2_finish(acc[p], a + p * as, b + p * bs, whole, n);
+  for (std::size_t p = 0; p < NP; ++p)
+    out[p] = avx2_finish(acc[p], a + p * as, b + p * bs, whole, n);
 }
 
 PELRIN_AVX2 void avx2_pairs(const float* a, std::size_t as, const float* b, std::size_t bs,
@@ -160,8 +162,8 @@ PELRIN_AVX2 void avx2_rows_and_squares(const float* q, const float* rows, std::s
   }
 }
 
-void sse2_rows_and_squares(const float* q, const float* rows, std::size_t stride,
-                           std::size_t count, std::size_t n, float* dots, float* squares) noexcept {
+void sse2_rows_and_squares(const float* q, const float* rows, std::size_t stride, std::size_t count,
+                           std::size_t n, float* dots, float* squares) noexcept {
   for (std::size_t j = 0; j < count; ++j) {
     dots[j] = sse2_dot(q, rows + j * stride, n);
     squares[j] = sse2_dot(rows + j * stride, rows + j * stride, n);
@@ -177,9 +179,10 @@ PELRIN_SSE2 void sse2_pairs_block(const float* a, std::size_t as, const float* b
   const std::size_t whole = n - n % 8;
   for (std::size_t c = 0; c < whole; c += 8) {
     for (std::size_t p = 0; p < NP; ++p) {
-      lo[p] = _mm_add_ps(lo[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c), _mm_loadu_ps(b + p * bs + c)));
-      hi[p] = _mm_add_ps(hi[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c + 4),
-                                           _mm_loadu_ps(b + p * bs + c + 4)));
+      lo[p] =
+          _mm_add_ps(lo[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c), _mm_loadu_ps(b + p * bs + c)));
+      hi[p] = _mm_add_ps(
+          hi[p], _mm_mul_ps(_mm_loadu_ps(a + p * as + c + 4), _mm_loadu_ps(b + p * bs + c + 4)));
     }
   }
   for (std::size_t p = 0; p < NP; ++p) {
@@ -222,7 +225,8 @@ PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b, 
     for (std::size_t i = 0; i < NA; ++i) {
       const __m256 a8 = _mm256_loadu_ps(a + i * as + c);
       const __m512 av = _mm512_castpd_ps(_mm512_broadcast_f64x4(_mm256_castps_pd(a8)));
-      for (std::size_t p = 0; p < NP; ++p) acc[i][p] = _mm512_add_ps(acc[i][p], _mm512_mul_ps(av, bv[p]));
+      for (std::size_t p = 0; p < NP; ++p)
+        acc[i][p] = _mm512_add_ps(acc[i][p], _mm512_mul_ps(av, bv[p]));
     }
   }
   for (std::size_t i = 0; i < NA; ++i) {
@@ -230,7 +234,8 @@ PELRIN_AVX512 void avx512_block(const float* a, std::size_t as, const float* b, 
       alignas(64) float s[16];
       _mm512_store_ps(s, acc[i][p]);
       out[i * os + 2 * p] = finish_eight_lanes(s, a + i * as, b + (2 * p) * bs, whole, n);
-      out[i * os + 2 * p + 1] = finish_eight_lanes(s + 8, a + i * as, b + (2 * p + 1) * bs, whole, n);
+      out[i * os + 2 * p + 1] =
+          finish_eight_lanes(s + 8, a + i * as, b + (2 * p + 1) * bs, whole, n);
     }
   }
 }
@@ -268,14 +273,14 @@ void tile(const float* a, std::size_t as, std::size_t na, const float* b, std::s
 
 void sse2_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
                std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
-  tile<&sse2_block<2, 2>, &sse2_block<2, 1>, &sse2_block<1, 2>, &sse2_block<1, 1>, &sse2_dot, 2, 2, 1>(
-      a, as, na, b, bs, nb, n, out, os);
+  tile<&sse2_block<2, 2>, &sse2_block<2, 1>, &sse2_block<1, 2>, &sse2_block<1, 1>, &sse2_dot, 2, 2,
+       1>(a, as, na, b, bs, nb, n, out, os);
 }
 
 void avx2_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,
                std::size_t nb, std::size_t n, float* out, std::size_t os) noexcept {
-  tile<&avx2_block<2, 4>, &avx2_block<2, 1>, &avx2_block<1, 4>, &avx2_block<1, 1>, &avx2_dot, 2, 4, 1>(
-      a, as, na, b, bs, nb, n, out, os);
+  tile<&avx2_block<2, 4>, &avx2_block<2, 1>, &avx2_block<1, 4>, &avx2_block<1, 1>, &avx2_dot, 2, 4,
+       1>(a, as, na, b, bs, nb, n, out, os);
 }
 
 void avx512_tile(const float* a, std::size_t as, std::size_t na, const float* b, std::size_t bs,

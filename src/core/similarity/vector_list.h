@@ -31,7 +31,9 @@ class VectorList {
   bool empty() const noexcept { return size() == 0; }
   std::size_t row_size(std::size_t i) const noexcept { return offsets_[i + 1] - offsets_[i]; }
   const float* row_data(std::size_t i) const noexcept { return data() + offsets_[i]; }
-  std::span<const float> operator[](std::size_t i) const noexcept { return {row_data(i), row_size(i)}; }
+  std::span<const float> operator[](std::size_t i) const noexcept {
+    return {row_data(i), row_size(i)};
+  }
   std::size_t offset(std::size_t i) const noexcept { return offsets_[i]; }
   const float* data() const noexcept { return view_ != nullptr ? view_ : owned_.data(); }
   // The owned buffer, for filling rows made by append_row(n).

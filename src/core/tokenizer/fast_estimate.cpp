@@ -5,8 +5,8 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <cstddef>
+#include <cstring>
 
 #include "core/base/unicode.h"
 #include "core/platform/worker_pool.h"
@@ -19,12 +19,12 @@ namespace pelrin::tokenizer {
 namespace {
 
 enum ByteClass : std::uint8_t {
-  kWordByte,      // ASCII letter, digit or control that is not white space
-  kPunct,         // ASCII punctuation 33..47, 58..64, 91..96, 123..126
-  kSpace,         // ASCII white space
-  kContinuation,  // 0x80..0xBF: part of a character already counted
-  kLead,          // starts a non-ASCII character that is never white space
-  kLeadMaybeSpace // 0xC2, 0xE1, 0xE2, 0xE3: may start a White_Space character
+  kWordByte,       // ASCII letter, digit or control that is not white space
+  kPunct,          // ASCII punctuation 33..47, 58..64, 91..96, 123..126
+  kSpace,          // ASCII white space
+  kContinuation,   // 0x80..0xBF: part of a character already counted
+  kLead,           // starts a non-ASCII character that is never white space
+  kLeadMaybeSpace  // 0xC2, 0xE1, 0xE2, 0xE3: may start a White_Space character
 };
 
 constexpr std::array<std::uint8_t, 256> make_classes() {
@@ -112,10 +112,10 @@ void scan_scalar(std::string_view text, std::size_t i, Estimate& st) {
 
 // Bit i of each mask describes byte i of a 64-byte block.
 struct BlockMasks {
-  std::uint64_t space;       // ASCII white space
-  std::uint64_t punct;       // ASCII punctuation
-  std::uint64_t lead;        // 0xC0..0xFF: starts a non-ASCII character
-  std::uint64_t maybe_space; // 0xC2, 0xE1..0xE3: may start multi-byte white space
+  std::uint64_t space;        // ASCII white space
+  std::uint64_t punct;        // ASCII punctuation
+  std::uint64_t lead;         // 0xC0..0xFF: starts a non-ASCII character
+  std::uint64_t maybe_space;  // 0xC2, 0xE1..0xE3: may start multi-byte white space
 };
 
 inline __m128i in_range(__m128i b, unsigned char lo, unsigned char hi) {
@@ -133,7 +133,8 @@ inline BlockMasks classify(const unsigned char* p) {
   BlockMasks m{0, 0, 0, 0};
   for (int k = 0; k < 4; ++k) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const __m128i space = _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(' ')), in_range(b, 0x09, 0x0D));
+    const __m128i space =
+        _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(' ')), in_range(b, 0x09, 0x0D));
     const __m128i punct = _mm_or_si128(_mm_or_si128(in_range(b, 33, 47), in_range(b, 58, 64)),
                                        _mm_or_si128(in_range(b, 91, 96), in_range(b, 123, 126)));
     const __m128i lead = in_range(b, 0xC0, 0xFF);
@@ -151,7 +152,7 @@ inline BlockMasks classify(const unsigned char* p) {
 // any bytes of a white-space character that straddles the last block).
 // Cloned for processors with POPCNT, which the x86-64 baseline lacks.
 __attribute__((target_clones("popcnt", "default"))) std::size_t scan_blocks(std::string_view text,
-                                                                           Estimate& result) {
+                                                                            Estimate& result) {
   Estimate st = result;  // a local copy keeps the running sum in a register
   const std::size_t n = text.size();
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
@@ -211,7 +212,9 @@ void scan_tail(std::string_view text, std::size_t from, Estimate& st) {
 #else
 
 std::size_t scan_blocks(std::string_view, Estimate&) { return 0; }
-void scan_tail(std::string_view text, std::size_t from, Estimate& st) { scan_scalar(text, from, st); }
+void scan_tail(std::string_view text, std::size_t from, Estimate& st) {
+  scan_scalar(text, from, st);
+}
 
 #endif
 
@@ -242,9 +245,10 @@ std::vector<std::uint64_t> count_tokens_fast_batch(const std::vector<std::string
     return out;
   }
   // Grain keeps per-range scheduling cost small against ~100-byte texts.
-  const std::size_t grain = std::max<std::size_t>(1, texts.size() / (platform::worker_count() * 16));
-  platform::parallel_for(texts.size(), [&](std::size_t i) { out[i] = count_tokens_fast(texts[i]); },
-                         grain);
+  const std::size_t grain =
+      std::max<std::size_t>(1, texts.size() / (platform::worker_count() * 16));
+  platform::parallel_for(
+      texts.size(), [&](std::size_t i) { out[i] = count_tokens_fast(texts[i]); }, grain);
   return out;
 }
 

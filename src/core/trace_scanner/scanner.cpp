@@ -173,7 +173,8 @@ void process_line(std::string_view line, SessionMap& sessions) {
   std::string id_storage;
   const std::string_view id = string_text(top.session_id, id_storage);
   std::string event_storage;
-  const std::string_view event = is_string(top.event_type) ? string_text(top.event_type, event_storage) : "";
+  const std::string_view event =
+      is_string(top.event_type) ? string_text(top.event_type, event_storage) : "";
   auto it = sessions.find(absl::string_view(id.data(), id.size()));
   if (it == sessions.end()) it = sessions.emplace(std::string(id), RawSession{}).first;
   RawSession& session = it->second;
@@ -224,10 +225,12 @@ std::vector<SessionStats> build_result(const SessionMap& sessions) {
     if (s.tool_calls < 2) continue;
     const float ratio = static_cast<float>(s.tool_failures) / static_cast<float>(s.tool_calls);
     const float score = 1.0f + ratio * -1.5f;
-    out.push_back(SessionStats{id, s.task_type, s.tool_calls, s.tool_failures, s.tokens, std::max(0.0f, score)});
+    out.push_back(SessionStats{id, s.task_type, s.tool_calls, s.tool_failures, s.tokens,
+                               std::max(0.0f, score)});
   }
-  std::stable_sort(out.begin(), out.end(),
-                   [](const SessionStats& a, const SessionStats& b) { return a.completion_score > b.completion_score; });
+  std::stable_sort(out.begin(), out.end(), [](const SessionStats& a, const SessionStats& b) {
+    return a.completion_score > b.completion_score;
+  });
   return out;
 }
 

@@ -35,8 +35,8 @@ Py_ssize_t length_hint(PyObject* o) {
 }
 
 void set_tuple_length_error(Py_ssize_t expected, Py_ssize_t given) {
-  PyErr_Format(PyExc_ValueError, "expected tuple of length %zd, but got tuple of length %zd", expected,
-               given);
+  PyErr_Format(PyExc_ValueError, "expected tuple of length %zd, but got tuple of length %zd",
+               expected, given);
 }
 
 }  // namespace pelrin::py

@@ -36,8 +36,8 @@ struct CallFlags {
 // A module-level function: its description and its entry.
 struct FunctionDef {
   const Signature* sig;
-  FastMethod entry;                 // the fast-call entry, or
-  PyCFunction noargs = nullptr;     // the entry of a function registered as taking no arguments
+  FastMethod entry;              // the fast-call entry, or
+  PyCFunction noargs = nullptr;  // the entry of a function registered as taking no arguments
 };
 
 // A new built-in function object bound to `module`.
@@ -169,8 +169,10 @@ struct ToPythonFinish {
   }
 };
 
-template <const Signature& Sig, CallFlags Flags, class... A, class Call, class Finish, std::size_t... I>
-PyObject* convert_and_call(PyObject** slots, Call& call, Finish& finish, std::index_sequence<I...>) {
+template <const Signature& Sig, CallFlags Flags, class... A, class Call, class Finish,
+          std::size_t... I>
+PyObject* convert_and_call(PyObject** slots, Call& call, Finish& finish,
+                           std::index_sequence<I...>) {
   KeepAlive keep;
   std::tuple<Arg<A>...> args;
   if (!(convert_param<A>(std::get<I>(args), slots[I], Sig.params[I], keep) && ...)) return nullptr;
@@ -204,7 +206,8 @@ PyObject* convert_and_call(TypeList<A...>, PyObject** slots, Call&& call, Finish
 
 // The fast-call entry of a module function.
 template <auto Fn, const Signature& Sig, CallFlags Flags = CallFlags{}>
-PyObject* function_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* function_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) noexcept {
   using Traits = detail::FnTraits<decltype(Fn)>;
   static_assert(Traits::kArity == Sig.size(), "signature and function disagree on the parameters");
   return guarded([&]() -> PyObject* {
@@ -242,7 +245,8 @@ constexpr FunctionDef noargs_function() {
 // The fast-call entry of a method: the object is borrowed first (shared for
 // const methods, exclusive otherwise), then the arguments are converted.
 template <auto Fn, const Signature& Sig, CallFlags Flags = CallFlags{}>
-PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                       PyObject* kwnames) noexcept {
   using Traits = detail::MethodTraits<decltype(Fn)>;
   using C = typename Traits::Self;
   static_assert(Traits::kArity == Sig.size(), "signature and method disagree on the parameters");
@@ -253,7 +257,9 @@ PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
     if (!match_vector(Sig, args, nargs, kwnames, slots)) return nullptr;
     return detail::convert_and_call<Sig, Flags>(
         typename Traits::Args{}, slots,
-        [&](auto&&... a) -> decltype(auto) { return std::invoke(Fn, borrow.get(), std::forward<decltype(a)>(a)...); },
+        [&](auto&&... a) -> decltype(auto) {
+          return std::invoke(Fn, borrow.get(), std::forward<decltype(a)>(a)...);
+        },
         detail::ToPythonFinish{});
   });
 }
@@ -268,7 +274,8 @@ constexpr MethodDef method() {
 template <auto Factory, const Signature& Sig>
 PyObject* constructor_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   using Traits = detail::FnTraits<decltype(Factory)>;
-  static_assert(Traits::kArity == Sig.size(), "signature and constructor disagree on the parameters");
+  static_assert(Traits::kArity == Sig.size(),
+                "signature and constructor disagree on the parameters");
   return guarded([&]() -> PyObject* {
     PyObject* slots[Traits::kArity > 0 ? Traits::kArity : 1];
     if (!match_tuple(Sig, args, kwargs, slots)) return nullptr;
@@ -287,7 +294,8 @@ PyObject* constructor_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs
     };
     return detail::convert_and_call<Sig, CallFlags{}>(
         typename Traits::Args{}, slots,
-        [](auto&&... a) -> decltype(auto) { return Factory(std::forward<decltype(a)>(a)...); }, finish);
+        [](auto&&... a) -> decltype(auto) { return Factory(std::forward<decltype(a)>(a)...); },
+        finish);
   });
 }
 

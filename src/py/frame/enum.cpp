@@ -55,8 +55,17 @@ EnumDef::EnumDef(const char* name, const char* doc, std::span<const EnumMember> 
              {Py_tp_richcompare, reinterpret_cast<void*>(enum_richcompare)},
              {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
              {0, nullptr}},
-      spec_{name, doc, nullptr, nullptr, sizeof(Object<EnumValue>), dealloc_object<EnumValue>, methods, {},
-            std::span<const PyType_Slot>(slots_, 5), &EnumDef::create_members, this},
+      spec_{name,
+            doc,
+            nullptr,
+            nullptr,
+            sizeof(Object<EnumValue>),
+            dealloc_object<EnumValue>,
+            methods,
+            {},
+            std::span<const PyType_Slot>(slots_, 5),
+            &EnumDef::create_members,
+            this},
       class_(spec_) {
   PELRIN_CHECK(members.size() <= std::size(objects_));
 }

@@ -21,7 +21,8 @@ void set_conversion_error(PyObject* given, const char* expected) {
 }
 
 void set_str_as_list_error() {
-  PyErr_SetString(PyExc_TypeError, "'str' object cannot be converted to a list; pass a list or tuple");
+  PyErr_SetString(PyExc_TypeError,
+                  "'str' object cannot be converted to a list; pass a list or tuple");
 }
 
 void add_processing_note(const char* name) {
@@ -45,21 +46,34 @@ void add_processing_note(const char* name) {
 void raise_error(const Error& error) {
   PyObject* type = PyExc_ValueError;
   switch (error.kind) {
-    case ErrorKind::kValue: type = PyExc_ValueError; break;
-    case ErrorKind::kType: type = PyExc_TypeError; break;
-    case ErrorKind::kOverflow: type = PyExc_OverflowError; break;
-    case ErrorKind::kRuntime: type = PyExc_RuntimeError; break;
-    case ErrorKind::kKey: type = PyExc_KeyError; break;
-    case ErrorKind::kIndex: type = PyExc_IndexError; break;
+    case ErrorKind::kValue:
+      type = PyExc_ValueError;
+      break;
+    case ErrorKind::kType:
+      type = PyExc_TypeError;
+      break;
+    case ErrorKind::kOverflow:
+      type = PyExc_OverflowError;
+      break;
+    case ErrorKind::kRuntime:
+      type = PyExc_RuntimeError;
+      break;
+    case ErrorKind::kKey:
+      type = PyExc_KeyError;
+      break;
+    case ErrorKind::kIndex:
+      type = PyExc_IndexError;
+      break;
     case ErrorKind::kOs: {
       // OSError(errno, text[, path]) so that subclasses such as
       // FileNotFoundError are chosen as Python itself would.
-      PyObject* args = error.path.empty()
-                           ? Py_BuildValue("(is#)", error.os_errno, error.message.data(),
-                                           static_cast<Py_ssize_t>(error.message.size()))
-                           : Py_BuildValue("(is#s#)", error.os_errno, error.message.data(),
-                                           static_cast<Py_ssize_t>(error.message.size()),
-                                           error.path.data(), static_cast<Py_ssize_t>(error.path.size()));
+      PyObject* args =
+          error.path.empty()
+              ? Py_BuildValue("(is#)", error.os_errno, error.message.data(),
+                              static_cast<Py_ssize_t>(error.message.size()))
+              : Py_BuildValue("(is#s#)", error.os_errno, error.message.data(),
+                              static_cast<Py_ssize_t>(error.message.size()), error.path.data(),
+                              static_cast<Py_ssize_t>(error.path.size()));
       if (args == nullptr) return;
       PyErr_SetObject(PyExc_OSError, args);
       Py_DECREF(args);
@@ -99,8 +113,7 @@ void raise_internal_panic(const char* message) {
     std::fputs("pelrin_native: internal failure while raising InternalPanic\n", stderr);
     std::abort();
   }
-  PyErr_SetString(type, message != nullptr && *message != '\0' ? message
-                                                               : "native code panicked");
+  PyErr_SetString(type, message != nullptr && *message != '\0' ? message : "native code panicked");
 }
 
 }  // namespace pelrin::py

@@ -22,7 +22,8 @@ PyObject* make_function(const FunctionDef& def, PyObject* module) {
         entry = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(def.entry));
         flags = METH_FASTCALL | METH_KEYWORDS;
       }
-      slot = new PyMethodDef{def.sig->name, entry, flags, signature_docstring(*def.sig, def.sig->name, false)};
+      slot = new PyMethodDef{def.sig->name, entry, flags,
+                             signature_docstring(*def.sig, def.sig->name, false)};
     }
     md = slot;
   }

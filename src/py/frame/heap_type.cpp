@@ -15,9 +15,9 @@ PyTypeObject* ClassDef::type() {
     // for the process: they are allocated once and never freed.
     auto* methods = new std::vector<PyMethodDef>();
     for (const MethodDef& m : s.methods) {
-      methods->push_back(PyMethodDef{m.sig->name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(m.entry)),
-                                     METH_FASTCALL | METH_KEYWORDS,
-                                     signature_docstring(*m.sig, m.sig->name, true)});
+      methods->push_back(PyMethodDef{
+          m.sig->name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(m.entry)),
+          METH_FASTCALL | METH_KEYWORDS, signature_docstring(*m.sig, m.sig->name, true)});
     }
     methods->push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
     auto* getset = new std::vector<PyGetSetDef>();
@@ -38,10 +38,11 @@ PyTypeObject* ClassDef::type() {
     unsigned int flags = Py_TPFLAGS_DEFAULT;
     if (s.ctor == nullptr) flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
     auto* type_spec = new PyType_Spec{keep_text(std::string("builtins.") + s.name),
-                                 static_cast<int>(s.basicsize), 0, flags, slots->data()};
+                                      static_cast<int>(s.basicsize), 0, flags, slots->data()};
     PyObject* type = PyType_FromSpec(type_spec);
     if (type == nullptr) return nullptr;
-    if (s.after_create != nullptr && !s.after_create(reinterpret_cast<PyTypeObject*>(type), s.context)) {
+    if (s.after_create != nullptr &&
+        !s.after_create(reinterpret_cast<PyTypeObject*>(type), s.context)) {
       Py_DECREF(type);
       return nullptr;
     }

@@ -33,12 +33,12 @@ struct PropertyDef {
 // Everything that makes one class. Classes never allow subclassing; a class
 // without a constructor (ctor == nullptr) cannot be instantiated.
 struct ClassSpec {
-  const char* name;          // bare name; the type's full name is "builtins.<name>"
-  const char* doc;           // the description
-  const Signature* ctor;     // the constructor's parameters, or nullptr
-  newfunc tp_new;            // with ctor
-  std::size_t basicsize;     // sizeof(Object<T>)
-  destructor dealloc;        // dealloc_object<T>
+  const char* name;       // bare name; the type's full name is "builtins.<name>"
+  const char* doc;        // the description
+  const Signature* ctor;  // the constructor's parameters, or nullptr
+  newfunc tp_new;         // with ctor
+  std::size_t basicsize;  // sizeof(Object<T>)
+  destructor dealloc;     // dealloc_object<T>
   std::span<const MethodDef> methods;
   std::span<const PropertyDef> properties;
   std::span<const PyType_Slot> slots;  // repr, str, richcompare, hash, number slots...

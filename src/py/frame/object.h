@@ -34,8 +34,7 @@ class BorrowFlag {
 
 template <class T>
 struct Object {
-  PyObject_HEAD
-  BorrowFlag borrow;
+  PyObject_HEAD BorrowFlag borrow;
   T value;
 };
 
@@ -87,7 +86,8 @@ class Borrow {
     auto* obj = as_object<T>(o);
     const bool got = Exclusive ? obj->borrow.try_exclusive() : obj->borrow.try_shared();
     if (!got) {
-      PyErr_SetString(PyExc_RuntimeError, Exclusive ? "Already borrowed" : "Already mutably borrowed");
+      PyErr_SetString(PyExc_RuntimeError,
+                      Exclusive ? "Already borrowed" : "Already mutably borrowed");
       return false;
     }
     obj_ = obj;

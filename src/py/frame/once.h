@@ -26,8 +26,7 @@ class OnceCell {
   T* get_or_init(Init&& init) {
     if (T* v = get()) return v;
     if (!mu_.try_lock()) {
-      Py_BEGIN_ALLOW_THREADS
-      mu_.lock();
+      Py_BEGIN_ALLOW_THREADS mu_.lock();
       Py_END_ALLOW_THREADS
     }
     std::lock_guard<std::mutex> held(mu_, std::adopt_lock);

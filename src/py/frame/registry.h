@@ -11,14 +11,16 @@ namespace pelrin::py {
 
 // One registered name: a plain attribute, a class or a function.
 struct Row {
-  const char* name;  // nullptr for functions: their signature's name
-  PyObject* (*attribute)() = nullptr;    // a new reference to the value
+  const char* name;                         // nullptr for functions: their signature's name
+  PyObject* (*attribute)() = nullptr;       // a new reference to the value
   PyTypeObject* (*class_type)() = nullptr;  // a borrowed class object
   const FunctionDef* function = nullptr;
 };
 
 constexpr Row attribute_row(const char* name, PyObject* (*make)()) { return Row{name, make}; }
-constexpr Row class_row(const char* name, PyTypeObject* (*type)()) { return Row{name, nullptr, type}; }
+constexpr Row class_row(const char* name, PyTypeObject* (*type)()) {
+  return Row{name, nullptr, type};
+}
 // The name is read from the descriptor during the exec step, never during
 // static initialisation (descriptors live in other files).
 constexpr Row function_row(const FunctionDef& def) { return Row{nullptr, nullptr, nullptr, &def}; }

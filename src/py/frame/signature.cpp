@@ -27,8 +27,8 @@ void too_many_positional(const Signature& sig, Py_ssize_t given) {
   const std::size_t r = sig.required();
   const char* verb = given == 1 ? "was" : "were";
   if (r == n) {
-    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", f.c_str(), n,
-                 given, verb);
+    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", f.c_str(),
+                 n, given, verb);
   } else {
     PyErr_Format(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given",
                  f.c_str(), r, n, given, verb);
@@ -57,14 +57,15 @@ bool place_keyword(const Signature& sig, PyObject* key, PyObject* value, PyObjec
       return true;
     }
   }
-  PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", message_name(sig).c_str(),
-               key);
+  PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'",
+               message_name(sig).c_str(), key);
   return false;
 }
 
 bool check_missing(const Signature& sig, PyObject* const* slots) {
   std::size_t missing = 0;
-  for (std::size_t i = 0; i < sig.size(); ++i) missing += sig.params[i].required() && slots[i] == nullptr;
+  for (std::size_t i = 0; i < sig.size(); ++i)
+    missing += sig.params[i].required() && slots[i] == nullptr;
   if (missing == 0) return true;
   std::string list;
   std::size_t seen = 0;
@@ -95,12 +96,23 @@ void append_str_repr(std::string& out, const char* s) {
   for (const char* p = s; *p != '\0'; ++p) {
     const char c = *p;
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\'': out += "\\'"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
     }
   }
   out += '\'';
@@ -149,12 +161,18 @@ bool match_tuple(const Signature& sig, PyObject* args, PyObject* kwargs, PyObjec
 
 PyObject* default_object(const Default& def) {
   switch (def.kind) {
-    case DefaultKind::kNone: Py_RETURN_NONE;
-    case DefaultKind::kBool: return PyBool_FromLong(def.b);
-    case DefaultKind::kInt: return PyLong_FromLongLong(def.i);
-    case DefaultKind::kFloat: return PyFloat_FromDouble(def.d);
-    case DefaultKind::kStr: return PyUnicode_FromString(def.s);
-    case DefaultKind::kRequired: break;
+    case DefaultKind::kNone:
+      Py_RETURN_NONE;
+    case DefaultKind::kBool:
+      return PyBool_FromLong(def.b);
+    case DefaultKind::kInt:
+      return PyLong_FromLongLong(def.i);
+    case DefaultKind::kFloat:
+      return PyFloat_FromDouble(def.d);
+    case DefaultKind::kStr:
+      return PyUnicode_FromString(def.s);
+    case DefaultKind::kRequired:
+      break;
   }
   PyErr_SetString(PyExc_SystemError, "required parameter has no default");
   return nullptr;
@@ -179,12 +197,24 @@ std::string text_signature(const Signature& sig, const char* name, bool as_metho
       continue;
     }
     switch (d.kind) {
-      case DefaultKind::kRequired: break;
-      case DefaultKind::kNone: out += "=None"; break;
-      case DefaultKind::kBool: out += d.b ? "=True" : "=False"; break;
-      case DefaultKind::kInt: out += '=' + std::to_string(d.i); break;
-      case DefaultKind::kFloat: out += '=' + python_float_repr(d.d); break;
-      case DefaultKind::kStr: out += '='; append_str_repr(out, d.s); break;
+      case DefaultKind::kRequired:
+        break;
+      case DefaultKind::kNone:
+        out += "=None";
+        break;
+      case DefaultKind::kBool:
+        out += d.b ? "=True" : "=False";
+        break;
+      case DefaultKind::kInt:
+        out += '=' + std::to_string(d.i);
+        break;
+      case DefaultKind::kFloat:
+        out += '=' + python_float_repr(d.d);
+        break;
+      case DefaultKind::kStr:
+        out += '=';
+        append_str_repr(out, d.s);
+        break;
     }
   }
   out += ')';

@@ -153,7 +153,8 @@ template <class... T>
 struct ToPython<std::variant<T...>> {
   template <class U>
   static PyObject* convert(U&& v) {
-    return std::visit([](auto&& alt) { return to_python(std::forward<decltype(alt)>(alt)); }, std::forward<U>(v));
+    return std::visit([](auto&& alt) { return to_python(std::forward<decltype(alt)>(alt)); },
+                      std::forward<U>(v));
   }
 };
 
@@ -176,7 +177,8 @@ struct ToPython<std::tuple<T...>> {
       for (PyObject* item : items) Py_XDECREF(item);
       return nullptr;
     }
-    for (std::size_t i = 0; i < sizeof...(T); ++i) PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), items[i]);
+    for (std::size_t i = 0; i < sizeof...(T); ++i)
+      PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), items[i]);
     return tuple;
   }
 };
@@ -253,7 +255,9 @@ struct ToPython<OrderedMap<K, V>> {
 
 template <class K, class V, class H, class E, class A>
 struct ToPython<absl::flat_hash_map<K, V, H, E, A>> {
-  static PyObject* convert(const absl::flat_hash_map<K, V, H, E, A>& v) { return dict_from_entries(v); }
+  static PyObject* convert(const absl::flat_hash_map<K, V, H, E, A>& v) {
+    return dict_from_entries(v);
+  }
 };
 
 template <PyClass C>
