@@ -57,6 +57,23 @@ TEST(WorkerPool, PanicReachesTheCaller) {
   EXPECT_EQ(std::accumulate(r->begin(), r->end(), std::size_t{0}), 4950u);
 }
 
+TEST(WorkerPool, ChunksCoverTheRangeOnce) {
+  for (bool parallel : {false, true}) {
+    for (std::size_t n : {0u, 1u, 7u, 64u, 1001u}) {
+      std::vector<std::atomic<int>> hits(n);
+      std::atomic<std::size_t> calls{0};
+      for_chunks(n, 64, parallel, [&](std::size_t begin, std::size_t end) {
+        ASSERT_LT(begin, end);
+        ASSERT_LE(end - begin, 64u);
+        calls.fetch_add(1);
+        for (std::size_t i = begin; i < end; ++i) hits[i].fetch_add(1);
+      });
+      for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(hits[i].load(), 1);
+      EXPECT_EQ(calls.load(), (n + 63) / 64);
+    }
+  }
+}
+
 TEST(WorkerPool, UsesMoreThanTheCallerWhenProcessorsAllowIt) {
   if (worker_count() < 2) GTEST_SKIP() << "one processor";
   std::mutex mu;

@@ -21,18 +21,6 @@ constexpr std::size_t kKnnRowsPerItem = 32;
 // Neighbour counts below this are kept by insertion, larger ones by selection.
 constexpr std::size_t kSmallK = 64;
 
-// body(begin, end) over [0, n) in chunks, on the pool when `parallel`.
-template <class F>
-void for_chunks(std::size_t n, std::size_t chunk, bool parallel, F&& body) {
-  const std::size_t chunks = (n + chunk - 1) / chunk;
-  auto run = [&](std::size_t c) { body(c * chunk, std::min(n, (c + 1) * chunk)); };
-  if (parallel && chunks > 1) {
-    platform::parallel_for(chunks, run);
-  } else {
-    for (std::size_t c = 0; c < chunks; ++c) run(c);
-  }
-}
-
 Error row_error(std::size_t r, std::size_t len, std::size_t expected) {
   return Error::value("Matrix row " + std::to_string(r) + " has " + std::to_string(len) +
                       " cols, expected " + std::to_string(expected));
@@ -55,13 +43,15 @@ VectorList multiply_all(const FlatMatrix& m, const VectorList& vectors) {
   float* dst = out.mutable_data();
   const bool many_vectors = vectors.size() > kVectorThreshold;
   const bool many_rows = rows > kRowThreshold;
-  for_chunks(vectors.size(), kVectorsPerItem, many_vectors, [&](std::size_t vb, std::size_t ve) {
-    for_chunks(rows, kRowsPerItem * 4, many_rows && !many_vectors,
-               [&](std::size_t rb, std::size_t re) {
-                 similarity::dot_tile(vectors.row_data(vb), cols, ve - vb, m.row(rb), cols, re - rb,
-                                      cols, dst + vb * rows + rb, rows);
-               });
-  });
+  platform::for_chunks(
+      vectors.size(), kVectorsPerItem, many_vectors, [&](std::size_t vb, std::size_t ve) {
+        platform::for_chunks(rows, kRowsPerItem * 4, many_rows && !many_vectors,
+                             [&](std::size_t rb, std::size_t re) {
+                               similarity::dot_tile(vectors.row_data(vb), cols, ve - vb, m.row(rb),
+                                                    cols, re - rb, cols, dst + vb * rows + rb,
+                                                    rows);
+                             });
+      });
   return out;
 }
 
@@ -107,11 +97,11 @@ void normalize_rows_left_to_right(FlatMatrix& m) {
 std::vector<float> matmul_vector_internal(const FlatMatrix& matrix, std::span<const float> vector) {
   std::vector<float> out(matrix.rows);
   const std::size_t cols = matrix.cols;
-  for_chunks(matrix.rows, kRowsPerItem, matrix.rows > kRowThreshold,
-             [&](std::size_t begin, std::size_t end) {
-               similarity::dot_rows(vector.data(), matrix.row(begin), cols, end - begin, cols,
-                                    out.data() + begin);
-             });
+  platform::for_chunks(matrix.rows, kRowsPerItem, matrix.rows > kRowThreshold,
+                       [&](std::size_t begin, std::size_t end) {
+                         similarity::dot_rows(vector.data(), matrix.row(begin), cols, end - begin,
+                                              cols, out.data() + begin);
+                       });
   return out;
 }
 
@@ -201,7 +191,7 @@ Result<std::vector<Neighbours>> knn_graph(const VectorList& embeddings, std::uin
   const auto kk = static_cast<std::size_t>(std::min<std::uint64_t>(n - 1, k));
   std::vector<Neighbours> out(n);
   if (kk == 0) return out;
-  for_chunks(n, kKnnRowsPerItem, true, [&](std::size_t begin, std::size_t end) {
+  platform::for_chunks(n, kKnnRowsPerItem, true, [&](std::size_t begin, std::size_t end) {
     std::vector<float> sims((end - begin) * n);
     // dot(row j, row i) equals dot(row i, row j): each term is one product.
     similarity::dot_tile(m.row(begin), d, end - begin, m.row(0), d, n, d, sims.data(), n);

@@ -40,6 +40,21 @@ void parallel_for(std::size_t n, F&& fn, std::size_t grain = 1) {
       const_cast<void*>(static_cast<const void*>(&fn)));
 }
 
+// Calls body(begin, end) over [0, n) in consecutive chunks of `chunk` items
+// (the last may be shorter): on the pool when `parallel` and there is more
+// than one chunk, else in order on this thread.
+template <class F>
+void for_chunks(std::size_t n, std::size_t chunk, bool parallel, F&& body) {
+  if (chunk == 0) chunk = 1;
+  const std::size_t chunks = (n + chunk - 1) / chunk;
+  auto run = [&](std::size_t c) { body(c * chunk, n - c * chunk < chunk ? n : (c + 1) * chunk); };
+  if (parallel && chunks > 1) {
+    parallel_for(chunks, run);
+  } else {
+    for (std::size_t c = 0; c < chunks; ++c) run(c);
+  }
+}
+
 namespace detail {
 template <class R>
 struct MapValue {

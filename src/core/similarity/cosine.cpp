@@ -29,19 +29,6 @@ std::size_t first_mismatch(const VectorList& list, std::size_t d) {
   return list.size();
 }
 
-// Runs body(begin, end) over [0, n) in chunks of `chunk`, on the pool when
-// `parallel`, else in order on this thread.
-template <class F>
-void for_chunks(std::size_t n, std::size_t chunk, bool parallel, F&& body) {
-  const std::size_t chunks = (n + chunk - 1) / chunk;
-  auto run = [&](std::size_t c) { body(c * chunk, std::min(n, (c + 1) * chunk)); };
-  if (parallel && chunks > 1) {
-    platform::parallel_for(chunks, run);
-  } else {
-    for (std::size_t c = 0; c < chunks; ++c) run(c);
-  }
-}
-
 // The matrix variant of normalisation: scaled only when the clamped norm
 // exceeds the floor, so vectors with norm at or below it stay as they are.
 void matrix_normalize(const float* x, std::size_t n, float* out) {
@@ -143,15 +130,15 @@ Result<std::vector<float>> batch_cosine_similarity_impl(std::span<const float> q
   const float qn = clamped_norm(query.data(), d);
   std::vector<float> out(corpus.size());
   const float* rows = corpus.data();
-  for_chunks(corpus.size(), kRowsPerItem, corpus.size() > kParallelThreshold,
-             [&](std::size_t begin, std::size_t end) {
-               float squares[kRowsPerItem];
-               dot_rows_and_squares(query.data(), rows + begin * d, d, end - begin, d,
-                                    out.data() + begin, squares);
-               for (std::size_t i = begin; i < end; ++i) {
-                 out[i] = out[i] / (clamp_norm(squares[i - begin]) * qn);
-               }
-             });
+  platform::for_chunks(corpus.size(), kRowsPerItem, corpus.size() > kParallelThreshold,
+                       [&](std::size_t begin, std::size_t end) {
+                         float squares[kRowsPerItem];
+                         dot_rows_and_squares(query.data(), rows + begin * d, d, end - begin, d,
+                                              out.data() + begin, squares);
+                         for (std::size_t i = begin; i < end; ++i) {
+                           out[i] = out[i] / (clamp_norm(squares[i - begin]) * qn);
+                         }
+                       });
   return out;
 }
 
@@ -167,10 +154,11 @@ Result<std::vector<float>> batch_cosine_similarity_normalized_impl(
   normalized_copy(query.data(), d, unit.data());
   std::vector<float> out(corpus.size());
   const float* rows = corpus.data();
-  for_chunks(corpus.size(), kRowsPerItem, corpus.size() > kParallelThreshold,
-             [&](std::size_t begin, std::size_t end) {
-               dot_rows(unit.data(), rows + begin * d, d, end - begin, d, out.data() + begin);
-             });
+  platform::for_chunks(corpus.size(), kRowsPerItem, corpus.size() > kParallelThreshold,
+                       [&](std::size_t begin, std::size_t end) {
+                         dot_rows(unit.data(), rows + begin * d, d, end - begin, d,
+                                  out.data() + begin);
+                       });
   return out;
 }
 
@@ -180,12 +168,13 @@ VectorList batch_normalize_vectors_impl(const VectorList& vectors) {
   for (std::size_t i = 0; i < vectors.size(); ++i) out.append_row(vectors.row_size(i));
   // Equal row lengths give equal offsets, so items write disjoint ranges.
   float* dst = out.mutable_data();
-  for_chunks(vectors.size(), kRowsPerItem, vectors.size() > kParallelThreshold,
-             [&](std::size_t begin, std::size_t end) {
-               for (std::size_t i = begin; i < end; ++i) {
-                 normalized_copy(vectors.row_data(i), vectors.row_size(i), dst + vectors.offset(i));
-               }
-             });
+  platform::for_chunks(vectors.size(), kRowsPerItem, vectors.size() > kParallelThreshold,
+                       [&](std::size_t begin, std::size_t end) {
+                         for (std::size_t i = begin; i < end; ++i) {
+                           normalized_copy(vectors.row_data(i), vectors.row_size(i),
+                                           dst + vectors.offset(i));
+                         }
+                       });
   return out;
 }
 
@@ -212,12 +201,12 @@ Result<VectorList> similarity_matrix_impl(const VectorList& queries, const Vecto
 
   if (normalize) {
     std::vector<float> unit_corpus(nc * d);
-    for_chunks(nc, kRowsPerItem, true, [&](std::size_t begin, std::size_t end) {
+    platform::for_chunks(nc, kRowsPerItem, true, [&](std::size_t begin, std::size_t end) {
       for (std::size_t j = begin; j < end; ++j) {
         matrix_normalize(corpus.row_data(j), d, unit_corpus.data() + j * d);
       }
     });
-    for_chunks(nq, kQueriesPerItem, true, [&](std::size_t begin, std::size_t end) {
+    platform::for_chunks(nq, kQueriesPerItem, true, [&](std::size_t begin, std::size_t end) {
       std::vector<float> unit_queries((end - begin) * d);
       for (std::size_t i = begin; i < end; ++i) {
         matrix_normalize(queries.row_data(i), d, unit_queries.data() + (i - begin) * d);
@@ -228,10 +217,10 @@ Result<VectorList> similarity_matrix_impl(const VectorList& queries, const Vecto
   } else {
     // Corpus norms are the same for every query, so they are computed once.
     std::vector<float> corpus_norms(nc);
-    for_chunks(nc, kRowsPerItem, true, [&](std::size_t begin, std::size_t end) {
+    platform::for_chunks(nc, kRowsPerItem, true, [&](std::size_t begin, std::size_t end) {
       clamped_norms(corpus.row_data(begin), d, end - begin, d, corpus_norms.data() + begin);
     });
-    for_chunks(nq, kQueriesPerItem, true, [&](std::size_t begin, std::size_t end) {
+    platform::for_chunks(nq, kQueriesPerItem, true, [&](std::size_t begin, std::size_t end) {
       dot_tile(queries.row_data(begin), d, end - begin, corpus.data(), d, nc, d, out + begin * nc,
                nc);
       for (std::size_t i = begin; i < end; ++i) {
