@@ -3,17 +3,14 @@
     PYTHONPATH=build/dev/src/py python bench/py/bench_sanitizer.py [--mb 4] [--repeat 3]
 """
 
-import argparse
-import datetime
 import os
 import sys
 import re
-import time
 
 import pelrin_native as pn
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from common import best_of, machine  # noqa: E402
+from common import compare_on_repeated_unit  # noqa: E402
 
 CLEANUP = [(re.compile(p), r) for p, r in [
     (r"(</\w+>\s*){3,}", ""), (r"</?function[^>]*>", ""), (r"</?parameter[^>]*>", ""), (r"</?tool[^>]*>", ""),
@@ -51,20 +48,8 @@ UNIT = ("Here is the plan.<think>consider options</think> I will read the file.\
         "Regular prose line with some words, numbers 12345 and punctuation!\n" * 3)
 
 
-
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--mb", type=int, default=4)
-    parser.add_argument("--repeat", type=int, default=3)
-    args = parser.parse_args()
-    text = UNIT * ((args.mb << 20) // len(UNIT))
-    mb = len(text.encode()) / (1 << 20)
-    assert pn.sanitize_response(text) == re_sanitize(text), "results differ from re"
-    a = best_of(lambda: pn.sanitize_response(text), args.repeat)
-    b = best_of(lambda: re_sanitize(text), args.repeat)
-    print(f"# sanitize_response vs Python re, {mb:.1f} MB reply; {datetime.date.today()}, "
-          f"{machine()}")
-    print(f"ours {a * 1000:.1f} ms, re {b * 1000:.1f} ms, ratio {b / a:.1f}x")
+    compare_on_repeated_unit("sanitize_response", UNIT, pn.sanitize_response, re_sanitize)
 
 
 if __name__ == "__main__":

@@ -84,3 +84,21 @@ def cjk_mixed(n_chars, seed=2):
         else:
             out.append(" " + rng.choice(WORDS) + " ")
     return "".join(out)[:n_chars]
+
+
+def compare_on_repeated_unit(name, unit, ours, peer, peer_name="Python re"):
+    """The usual text benchmark: a command line with --mb and --repeat, the
+    unit repeated to that size, answers checked equal, then both timed."""
+    import argparse
+
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--mb", type=int, default=4)
+    parser.add_argument("--repeat", type=int, default=3)
+    args = parser.parse_args()
+    text = unit * ((args.mb << 20) // len(unit))
+    mb = len(text.encode()) / (1 << 20)
+    assert ours(text) == peer(text), f"results differ from {peer_name}"
+    a = best_of(lambda: ours(text), args.repeat)
+    b = best_of(lambda: peer(text), args.repeat)
+    print(f"# {name} vs {peer_name}, {mb:.1f} MB reply; {datetime.date.today()}, {machine()}")
+    print(f"ours {a * 1000:.1f} ms, {peer_name} {b * 1000:.1f} ms, ratio {b / a:.1f}x")
