@@ -155,12 +155,23 @@ Result<VectorList> random_projection(const VectorList& embeddings, std::uint64_t
   return multiply_all(m, embeddings);
 }
 
+namespace {
+
+// The rows as one matrix, each normalised left to right (distances and
+// neighbours compare unit rows).
+Result<FlatMatrix> normalized_rows(const VectorList& embeddings) {
+  auto flat = FlatMatrix::from_nested(embeddings);
+  if (flat.ok()) normalize_rows_left_to_right(*flat);
+  return flat;
+}
+
+}  // namespace
+
 Result<std::vector<float>> pairwise_distances(const VectorList& embeddings) {
   if (embeddings.size() < 2) return std::vector<float>{};
-  auto flat = FlatMatrix::from_nested(embeddings);
+  auto flat = normalized_rows(embeddings);
   if (!flat.ok()) return std::move(flat).error();
   FlatMatrix& m = *flat;
-  normalize_rows_left_to_right(m);
   const std::size_t n = m.rows;
   const std::size_t d = m.cols;
   std::vector<float> out;
@@ -182,10 +193,9 @@ Result<std::vector<float>> pairwise_distances(const VectorList& embeddings) {
 
 Result<std::vector<Neighbours>> knn_graph(const VectorList& embeddings, std::uint64_t k) {
   if (embeddings.empty()) return std::vector<Neighbours>{};
-  auto flat = FlatMatrix::from_nested(embeddings);
+  auto flat = normalized_rows(embeddings);
   if (!flat.ok()) return std::move(flat).error();
   FlatMatrix& m = *flat;
-  normalize_rows_left_to_right(m);
   const std::size_t n = m.rows;
   const std::size_t d = m.cols;
   const auto kk = static_cast<std::size_t>(std::min<std::uint64_t>(n - 1, k));
