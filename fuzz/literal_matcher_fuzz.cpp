@@ -90,15 +90,6 @@ std::vector<LiteralMatch> naive_all(std::string_view text, const std::vector<std
   return out;
 }
 
-bool same(const std::vector<LiteralMatch>& a, const std::vector<LiteralMatch>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].pattern != b[i].pattern || a[i].start != b[i].start || a[i].end != b[i].end)
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -128,9 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto b = LiteralMatcher::build(std::span<const std::string>(patterns), sparse);
   check(a.ok() && b.ok());
   const auto found = a->find_all(text);
-  check(same(found, naive_all(text, patterns, dense.kind == MatchKind::kLeftmostLongest,
-                              dense.ascii_case_insensitive)));
-  check(same(found, b->find_all(text)));
+  check((found == naive_all(text, patterns, dense.kind == MatchKind::kLeftmostLongest,
+                            dense.ascii_case_insensitive)));
+  check(found == b->find_all(text));
   check(a->count(text) == found.size());
   check(a->is_match(text) == !found.empty());
   std::size_t prev_end = 0;

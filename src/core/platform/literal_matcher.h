@@ -63,6 +63,8 @@ struct LiteralMatch {
   std::uint32_t pattern = 0;
   std::size_t start = 0;
   std::size_t end = 0;
+
+  friend bool operator==(const LiteralMatch&, const LiteralMatch&) = default;
 };
 
 class LiteralMatcher {
