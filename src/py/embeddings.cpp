@@ -11,58 +11,7 @@ namespace {
 using embeddings::QuantizedEmbedding;
 using similarity::VectorList;
 
-// A list of QuantizedEmbedding instances read in place, each under a shared
-// borrow for the call. The class has no mutating method, so this gives the
-// values a copy would, without copying every code list.
-class QuantizedCorpus {
- public:
-  QuantizedCorpus() = default;
-  QuantizedCorpus(const QuantizedCorpus&) = delete;
-  QuantizedCorpus& operator=(const QuantizedCorpus&) = delete;
-  ~QuantizedCorpus() {
-    for (PyObject* o : objects_) as_object<QuantizedEmbedding>(o)->borrow.release_shared();
-  }
-
-  // Adds one item; false with TypeError or RuntimeError set.
-  bool add(PyObject* o, PyTypeObject* type, KeepAlive& keep) {
-    if (!PyObject_TypeCheck(o, type)) {
-      set_conversion_error(o, ClassOf<QuantizedEmbedding>::def().spec().name);
-      return false;
-    }
-    auto* obj = as_object<QuantizedEmbedding>(o);
-    if (!obj->borrow.try_shared()) {
-      PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
-      return false;
-    }
-    keep.keep(Py_NewRef(o));  // outlives this list: arguments go before `keep`
-    objects_.push_back(o);
-    items_.push_back(&obj->value);
-    return true;
-  }
-
-  std::span<const QuantizedEmbedding* const> items() const { return items_; }
-
- private:
-  std::vector<PyObject*> objects_;
-  std::vector<const QuantizedEmbedding*> items_;
-};
-
-}  // namespace
-
-template <>
-struct Converter<QuantizedCorpus> {
-  static bool convert(PyObject* o, QuantizedCorpus& out, KeepAlive& keep) {
-    PyTypeObject* type = class_type<QuantizedEmbedding>();
-    if (type == nullptr || !check_sequence(o)) return false;
-    return for_each_item(o, [&](PyObject* item) {
-      const bool ok = out.add(item, type, keep);
-      Py_DECREF(item);
-      return ok;
-    });
-  }
-};
-
-namespace {
+using QuantizedCorpus = InstanceList<QuantizedEmbedding>;
 
 QuantizedEmbedding quantized_new(std::vector<std::int8_t> data, float scale,
                                  std::int8_t zero_point) {

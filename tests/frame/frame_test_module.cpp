@@ -173,6 +173,15 @@ std::uint64_t sum_counters(std::vector<Counter> cs) {
   return s;
 }
 Counter clone_counter(const Counter& c) { return c; }
+std::uint64_t sum_borrowed(const InstanceList<Counter>& cs) {
+  std::uint64_t s = 0;
+  for (const Counter* c : cs.items()) s += c->count;
+  return s;
+}
+std::uint64_t counter_add_all(Counter& c, const InstanceList<Counter>& others) {
+  for (const Counter* o : others.items()) c.count += o->count;
+  return c.count;
+}
 Sealed make_sealed(std::string tag) { return Sealed{std::move(tag)}; }
 std::int64_t color_value(Color c) { return static_cast<std::int64_t>(c); }
 Color color_of(std::int64_t v) { return static_cast<Color>(v); }
@@ -229,6 +238,7 @@ SIG(take_counter, kCounter, "")
 constexpr Param kCounters[] = {{"counters"}};
 SIG(sum_counters, kCounters, "")
 SIG(clone_counter, kCounter, "")
+SIG(sum_borrowed, kCounters, "")
 constexpr Param kTag[] = {{"tag"}};
 SIG(make_sealed, kTag, "")
 constexpr Param kColor[] = {{"color"}};
@@ -243,12 +253,13 @@ constexpr Signature kCounterGet{"get", "Counter", {}, "The count."};
 constexpr Param kOther[] = {{"other"}};
 constexpr Signature kCounterMerge{"merge", "Counter", kOther, ""};
 constexpr Signature kCounterPeekWith{"peek_with", "Counter", kOther, ""};
+constexpr Param kOthers[] = {{"others"}};
+constexpr Signature kCounterAddAll{"add_all", "Counter", kOthers, ""};
 
 const MethodDef kCounterMethods[] = {
-    method<&counter_add, kCounterAdd>(),
-    method<&counter_get, kCounterGet>(),
-    method<&counter_merge, kCounterMerge>(),
-    method<&counter_peek_with, kCounterPeekWith>(),
+    method<&counter_add, kCounterAdd>(),        method<&counter_get, kCounterGet>(),
+    method<&counter_merge, kCounterMerge>(),    method<&counter_peek_with, kCounterPeekWith>(),
+    method<&counter_add_all, kCounterAddAll>(),
 };
 const PropertyDef kCounterProperties[] = {
     read_only<&Counter::count>("count", "The count."),
@@ -315,6 +326,7 @@ const FunctionDef kFunctions[] = {
     function<&take_counter, k_take_counter>(),
     function<&sum_counters, k_sum_counters>(),
     function<&clone_counter, k_clone_counter>(),
+    function<&sum_borrowed, k_sum_borrowed>(),
     function<&make_sealed, k_make_sealed>(),
     function<&color_value, k_color_value>(),
     function<&color_of, k_color_of>(),

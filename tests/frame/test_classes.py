@@ -52,6 +52,21 @@ def test_instances_as_arguments_and_results():
     assert a.count == 7
 
 
+def test_lists_of_borrowed_instances():
+    a, b = t.Counter(2), t.Counter(5)
+    assert t.sum_borrowed([a, b, a]) == 9
+    assert t.sum_borrowed(()) == 0
+    with pytest.raises(TypeError) as info:
+        t.sum_borrowed([a, 3])
+    assert str(info.value) == "'int' object is not an instance of 'Counter'"
+    # The object itself, held exclusively, cannot also be read in the list.
+    with pytest.raises(RuntimeError) as info:
+        a.add_all([b, a])
+    assert str(info.value) == "Already mutably borrowed"
+    # Every borrow taken before the failure was released.
+    assert a.add_all([b, b]) == 12 and b.add(1) == 6
+
+
 def test_borrow_conflicts():
     c = t.Counter(1)
     # An exclusive borrow of self, then a shared borrow of the same object.

@@ -15,6 +15,7 @@
 //   tuple of (A, ...)  std::tuple<A, ...> or std::pair<A, B>
 //   X or None          std::optional<X>
 //   instance of C      const C& / C& (borrowed, see entry.h) or C (a copy)
+//   list of C          std::vector<C> (copies) or InstanceList<C> (borrowed)
 //   enumeration        the core enum type
 //
 // Every Converter<T>::convert(o, out, keep) returns false with a Python
@@ -27,8 +28,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -415,6 +418,53 @@ struct Converter<C> {
     if (!borrow.ok()) return false;
     out = borrow.get();
     return true;
+  }
+};
+
+// A list of instances of C read in place: each item is borrowed (shared)
+// for the duration of the call instead of copied. Use it for large records
+// that the function only reads.
+template <PyClass C>
+class InstanceList {
+ public:
+  InstanceList() = default;
+  InstanceList(const InstanceList&) = delete;
+  InstanceList& operator=(const InstanceList&) = delete;
+
+  std::span<const C* const> items() const { return items_; }
+
+  // Adds one item; false with TypeError or RuntimeError set.
+  bool add(PyObject* o, PyTypeObject* type, KeepAlive& keep) {
+    if (!PyObject_TypeCheck(o, type)) {
+      set_conversion_error(o, ClassOf<C>::def().spec().name);
+      return false;
+    }
+    if (!borrows_.emplace_back().acquire(o)) {
+      borrows_.pop_back();
+      return false;
+    }
+    // The call's KeepAlive outlives the converted arguments, so the object
+    // stays alive until its borrow has been released.
+    keep.keep(Py_NewRef(o));
+    items_.push_back(&borrows_.back().get());
+    return true;
+  }
+
+ private:
+  std::deque<Borrow<C, false>> borrows_;  // a deque: borrows never move
+  std::vector<const C*> items_;
+};
+
+template <PyClass C>
+struct Converter<InstanceList<C>> {
+  static bool convert(PyObject* o, InstanceList<C>& out, KeepAlive& keep) {
+    PyTypeObject* type = class_type<C>();
+    if (type == nullptr || !check_sequence(o)) return false;
+    return for_each_item(o, [&](PyObject* item) {
+      const bool ok = out.add(item, type, keep);
+      Py_DECREF(item);
+      return ok;
+    });
   }
 };
 
